@@ -1,0 +1,78 @@
+// Internals shared by the parts of the simulated Windows machine.  Nothing
+// outside platform/src includes this header.
+#ifndef PLX_SIM_INTERNAL_H
+#define PLX_SIM_INTERNAL_H
+
+#include "plx_win32.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace plxsim {
+
+// ------------------------------------------------------------------ text
+std::string toUtf8(const std::u16string& text);
+std::string toUtf8(LPCWSTR text);  // null gives ""
+std::u16string fromUtf8(const std::string& text);
+std::u16string toU16(LPCWSTR text);  // null gives u""
+// Case-insensitive comparison as Windows does it for names (ASCII and Latin-1 folding).
+std::u16string upcase(const std::u16string& text);
+bool equalNoCase(const std::u16string& a, const std::u16string& b);
+
+// ------------------------------------------------------------------ kernel objects
+// Every HANDLE the machine hands out (files, searches, tokens, processes)
+// refers to one of these; CloseHandle and FindClose destroy them.
+class KernelObject {
+public:
+    virtual ~KernelObject() = default;
+};
+
+HANDLE addHandle(std::unique_ptr<KernelObject> object);
+// The object behind a handle, or null (the caller sets ERROR_INVALID_HANDLE).
+KernelObject* findHandle(HANDLE handle);
+template <class T>
+T* findHandleAs(HANDLE handle) {
+    return dynamic_cast<T*>(findHandle(handle));
+}
+// Destroys the object; false when the handle was not open.
+bool removeHandle(HANDLE handle);
+
+// ------------------------------------------------------------------ the machine
+// The machine is the directory named by PLX_MACHINE.  It is looked up on every
+// call, so a process (a test) may switch machines by changing the variable.
+struct MachineConfig {
+    std::string dir;             // host directory of the machine, no trailing '/'
+    DWORD versionMajor = 6;      // [Windows] Version
+    DWORD versionMinor = 1;
+    bool x64 = true;             // [Windows] Architecture
+    bool administrator = true;   // [User] Administrator
+    std::vector<std::string> answers;  // [Display] Answers, lower case
+};
+
+// The current machine.  A process without PLX_MACHINE stops here with a
+// message that says how to create one.
+const MachineConfig& machine();
+
+// Windows path <-> host path.  "C:\x" is <machine>/drive_c/x, "Z:\x" is /x.
+// Relative paths resolve against the process's current directory.  Existing
+// components are matched case-insensitively; missing ones keep their case.
+// False (with *error set to ERROR_PATH_NOT_FOUND, ERROR_INVALID_NAME or
+// ERROR_INVALID_DRIVE) when the path cannot name anything on this machine.
+bool hostPath(LPCWSTR windowsPath, std::string& host, DWORD* error);
+std::u16string windowsPath(const std::string& host);
+
+// Whether a standard user may write to this host path (Program Files and
+// Windows are off limits unless the machine's user is an administrator).
+bool fileWriteAllowed(const std::string& host);
+
+// Appends one UTF-8 line to the machine's screen.log.
+void screenLog(const std::string& line);
+
+// ------------------------------------------------------------------ privileges
+// Whether the process token currently holds the named privilege enabled.
+bool privilegeEnabled(const std::u16string& name);
+
+}  // namespace plxsim
+
+#endif
