@@ -5,6 +5,8 @@
 
 #include "plx_win32.h"
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,6 +63,18 @@ const MachineConfig& machine();
 // ERROR_INVALID_DRIVE) when the path cannot name anything on this machine.
 bool hostPath(LPCWSTR windowsPath, std::string& host, DWORD* error);
 std::u16string windowsPath(const std::string& host);
+// The absolute, normalized Windows form ("C:\a\b") of a path, resolving "."
+// and ".." and relative paths; case is kept as written.  Nothing is looked up.
+bool fullWindowsPath(LPCWSTR path, std::u16string& full, DWORD* error);
+// The error for a host path that does not exist: ERROR_FILE_NOT_FOUND when
+// its directory exists, else ERROR_PATH_NOT_FOUND.
+DWORD missingPathError(const std::string& host);
+// Stops the process with a message on stderr (exit code 3): the machine is unusable.
+[[noreturn]] void fatal(const std::string& message);
+
+// Windows attributes and times of a host file (for GetFileAttributesW and searches).
+DWORD fileAttributesOf(const struct stat& st);
+void fillTimes(const struct stat& st, FILETIME* creation, FILETIME* access, FILETIME* write);
 
 // Whether a standard user may write to this host path (Program Files and
 // Windows are off limits unless the machine's user is an administrator).
@@ -68,6 +82,28 @@ bool fileWriteAllowed(const std::string& host);
 
 // Appends one UTF-8 line to the machine's screen.log.
 void screenLog(const std::string& line);
+// The text quoted for a screen.log field: "..." with \\, \", \n, \r, \t escaped.
+std::string screenLogQuote(const std::string& text);
+// The next unused [Display] Answers entry of this process on this machine;
+// false when they are used up.
+bool nextAnswer(std::string& answer);
+
+// ------------------------------------------------------------------ the program
+// The running program's module handle (GetModuleHandleW(NULL)); fixed, not null.
+HMODULE programModule();
+// The running program's Windows path (its host path mapped onto the machine).
+std::u16string programPath();
+
+// ------------------------------------------------------------------ registry
+// Drops the volatile registry keys: the machine restarted (ExitWindowsEx).
+void registryRestart();
+
+// ------------------------------------------------------------------ system modules
+// The handle of a loaded system module ("kernel32.dll", "KERNEL32", or a path
+// in the system directory), or null.  kernel32.dll and ntdll.dll are always
+// loaded; shlwapi.dll and version.dll while LoadLibraryW references them.
+// GetModuleHandleW answers system module names from here.
+HMODULE systemModule(const std::u16string& name);
 
 // ------------------------------------------------------------------ privileges
 // Whether the process token currently holds the named privilege enabled.

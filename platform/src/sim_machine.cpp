@@ -1,0 +1,442 @@
+// The simulated machine: its directory (PLX_MACHINE), machine.ini, the mapping
+// between Windows and host paths, the current directory and screen.log.
+//
+// machine.ini (UTF-8, or UTF-16LE with BOM); absent keys take these defaults:
+//   [Windows]  Version=6.1          major.minor as GetVersionExW reports it
+//              Architecture=x64     or x86
+//   [User]     Administrator=1      0: writes under C:\Program Files,
+//                                   C:\Program Files (x86) and C:\Windows are refused
+//   [Display]  Answers=             message box answers (ok, cancel, yes, no),
+//                                   comma-separated, taken in order by each process
+#include "sim_internal.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+namespace plxsim {
+
+[[noreturn]] void fatal(const std::string& message) {
+    std::fprintf(stderr, "simulated machine: %s\n", message.c_str());
+    std::fflush(stderr);
+    std::_Exit(3);
+}
+
+namespace {
+
+std::mutex& machineLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
+
+std::string trim(const std::string& text) {
+    size_t b = text.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return "";
+    size_t e = text.find_last_not_of(" \t\r\n");
+    return text.substr(b, e - b + 1);
+}
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// machine.ini as UTF-8 text, whatever its encoding on disk.
+std::string readIniText(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        std::u16string text;
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+            text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                          (static_cast<unsigned char>(bytes[i + 1]) << 8));
+        return toUtf8(text);
+    }
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+    return bytes;
+}
+
+void parseIni(const std::string& file, MachineConfig& config) {
+    std::istringstream lines(readIniText(file));
+    std::string line, section;
+    while (std::getline(lines, line)) {
+        line = trim(line);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line[0] == '[') {
+            section = lower(trim(line.substr(1, line.find(']') - 1)));
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = lower(trim(line.substr(0, eq)));
+        std::string value = trim(line.substr(eq + 1));
+        std::string where = file + ": [" + section + "] " + key + "=" + value;
+        if (section == "windows" && key == "version") {
+            unsigned major = 0, minor = 0;
+            char dot = 0;
+            std::istringstream v(value);
+            if (!(v >> major >> dot >> minor) || dot != '.') fatal(where + " is not major.minor (e.g. 6.1)");
+            config.versionMajor = major;
+            config.versionMinor = minor;
+        } else if (section == "windows" && key == "architecture") {
+            std::string a = lower(value);
+            if (a == "x64" || a == "amd64") config.x64 = true;
+            else if (a == "x86") config.x64 = false;
+            else fatal(where + " is neither x64 nor x86");
+        } else if (section == "user" && key == "administrator") {
+            if (value == "1") config.administrator = true;
+            else if (value == "0") config.administrator = false;
+            else fatal(where + " is neither 1 nor 0");
+        } else if (section == "display" && key == "answers") {
+            config.answers.clear();
+            std::istringstream list(value);
+            std::string answer;
+            while (std::getline(list, answer, ',')) {
+                answer = lower(trim(answer));
+                if (answer.empty()) continue;
+                if (answer != "ok" && answer != "cancel" && answer != "yes" && answer != "no")
+                    fatal(where + ": answers are ok, cancel, yes or no");
+                config.answers.push_back(answer);
+            }
+        }
+    }
+}
+
+struct CachedConfig {
+    std::string stamp;  // machine.ini's identity and modification time
+    const MachineConfig* config = nullptr;
+};
+
+}  // namespace
+
+const MachineConfig& machine() {
+    const char* dirValue = std::getenv("PLX_MACHINE");
+    if (!dirValue || !*dirValue)
+        fatal(
+            "PLX_MACHINE is not set. A program on the simulated Windows machine needs one: a directory whose "
+            "drive_c/ is C:. Create one with e.g.\n  mkdir -p /tmp/m/drive_c && export PLX_MACHINE=/tmp/m");
+    std::string dir(dirValue);
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        fatal("PLX_MACHINE=" + dir + " is not a directory. Create one with e.g.\n  mkdir -p " + dir +
+              "/drive_c");
+    if (dir[0] != '/') {
+        char cwd[PATH_MAX];
+        if (getcwd(cwd, sizeof cwd)) dir = std::string(cwd) + "/" + dir;
+    }
+
+    std::string ini = dir + "/machine.ini";
+    std::string stamp = "absent";
+    if (stat(ini.c_str(), &st) == 0)
+        stamp = std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) +
+                "." + std::to_string(st.st_mtim.tv_nsec);
+
+    std::lock_guard<std::mutex> guard(machineLock());
+    // Configurations are never freed: callers may hold a reference across a reload.
+    static std::map<std::string, CachedConfig>* cache = new std::map<std::string, CachedConfig>;
+    CachedConfig& entry = (*cache)[dir];
+    if (!entry.config || entry.stamp != stamp) {
+        MachineConfig* config = new MachineConfig;
+        config->dir = dir;
+        if (stamp != "absent") parseIni(ini, *config);
+        entry.config = config;
+        entry.stamp = stamp;
+    }
+    return *entry.config;
+}
+
+bool nextAnswer(std::string& answer) {
+    const MachineConfig& config = machine();
+    std::lock_guard<std::mutex> guard(machineLock());
+    static std::map<std::string, size_t>* used = new std::map<std::string, size_t>;
+    size_t& next = (*used)[config.dir];
+    if (next >= config.answers.size()) return false;
+    answer = config.answers[next++];
+    return true;
+}
+
+// ------------------------------------------------------------------ screen.log
+
+std::string screenLogQuote(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default: out += c;
+        }
+    }
+    return out + "\"";
+}
+
+void screenLog(const std::string& line) {
+    std::string file = machine().dir + "/screen.log";
+    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) fatal("cannot append to " + file + ": " + std::strerror(errno));
+    std::string text = line + "\n";
+    // One write per line, so that lines of concurrent processes do not interleave.
+    ssize_t written = write(fd, text.data(), text.size());
+    close(fd);
+    if (written != static_cast<ssize_t>(text.size())) fatal("cannot append to " + file);
+}
+
+// ------------------------------------------------------------------ paths
+
+namespace {
+
+std::mutex& cwdLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
+// Set by SetCurrentDirectoryW; until then the host's working directory counts.
+std::u16string& explicitCwd() {
+    static std::u16string* cwd = new std::u16string;
+    return *cwd;
+}
+
+std::u16string currentDirectory() {
+    {
+        std::lock_guard<std::mutex> guard(cwdLock());
+        if (!explicitCwd().empty()) return explicitCwd();
+    }
+    char host[PATH_MAX];
+    if (!getcwd(host, sizeof host)) return u"C:\\";
+    return windowsPath(host);
+}
+
+bool isLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+char16_t upperLetter(char16_t c) { return c >= u'a' ? static_cast<char16_t>(c - 32) : c; }
+
+bool isDirectory(const std::string& host) {
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The entry of directory dir whose name equals name case-insensitively
+// (an exact match wins); name itself when there is none.
+std::string matchEntry(const std::string& dir, const std::string& name) {
+    std::string exact = (dir == "/" ? "" : dir) + "/" + name;
+    struct stat st;
+    if (lstat(exact.c_str(), &st) == 0) return name;
+    std::u16string wanted = fromUtf8(name);
+    std::string found = name;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            if (equalNoCase(fromUtf8(e->d_name), wanted)) {
+                found = e->d_name;
+                break;
+            }
+        }
+        closedir(d);
+    }
+    return found;
+}
+
+bool validComponent(const std::u16string& name) {
+    for (char16_t c : name)
+        if (c < 32 || c == u'<' || c == u'>' || c == u':' || c == u'"' || c == u'|' || c == u'?' || c == u'*')
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool fullWindowsPath(LPCWSTR path, std::u16string& full, DWORD* error) {
+    auto fail = [&](DWORD code) {
+        if (error) *error = code;
+        return false;
+    };
+    std::u16string p = toU16(path);
+    for (char16_t& c : p)
+        if (c == u'/') c = u'\\';
+    if (p.compare(0, 4, u"\\\\?\\") == 0 || p.compare(0, 4, u"\\\\.\\") == 0) p.erase(0, 4);
+    if (p.empty()) return fail(ERROR_PATH_NOT_FOUND);
+    if (p.compare(0, 2, u"\\\\") == 0) return fail(ERROR_BAD_PATHNAME);  // no network on this machine
+
+    std::u16string absolute;
+    if (p.size() >= 2 && isLetter(p[0]) && p[1] == u':') {
+        char16_t drive = upperLetter(p[0]);
+        std::u16string rest = p.substr(2);
+        if (!rest.empty() && rest[0] == u'\\') {
+            absolute = std::u16string(1, drive) + u":" + rest;
+        } else {
+            std::u16string cwd = currentDirectory();
+            std::u16string base = upperLetter(cwd[0]) == drive ? cwd : std::u16string(1, drive) + u":\\";
+            absolute = base + u"\\" + rest;
+        }
+    } else if (p[0] == u'\\') {
+        absolute = currentDirectory().substr(0, 2) + p;
+    } else {
+        absolute = currentDirectory() + u"\\" + p;
+    }
+
+    std::vector<std::u16string> parts;
+    size_t pos = 3;
+    while (pos <= absolute.size()) {
+        size_t next = absolute.find(u'\\', pos);
+        if (next == std::u16string::npos) next = absolute.size();
+        std::u16string part = absolute.substr(pos, next - pos);
+        pos = next + 1;
+        if (part.empty() || part == u".") continue;
+        if (part == u"..") {
+            if (!parts.empty()) parts.pop_back();  // ".." above the root stays at the root, as on Windows
+            continue;
+        }
+        parts.push_back(part);
+    }
+    full = absolute.substr(0, 2) + u"\\";
+    for (size_t i = 0; i < parts.size(); ++i) full += (i ? u"\\" : u"") + parts[i];
+    return true;
+}
+
+bool hostPath(LPCWSTR path, std::string& host, DWORD* error) {
+    std::u16string full;
+    if (!fullWindowsPath(path, full, error)) return false;
+    auto fail = [&](DWORD code) {
+        if (error) *error = code;
+        return false;
+    };
+    char16_t drive = upperLetter(full[0]);
+    std::string dir;
+    if (drive == u'Z') {
+        dir = "/";
+    } else {
+        dir = machine().dir + "/drive_" + static_cast<char>(drive - u'A' + 'a');
+        if (!isDirectory(dir)) return fail(ERROR_PATH_NOT_FOUND);
+    }
+    size_t pos = 3;
+    bool exists = true;
+    while (pos < full.size()) {
+        size_t next = full.find(u'\\', pos);
+        if (next == std::u16string::npos) next = full.size();
+        std::u16string part = full.substr(pos, next - pos);
+        pos = next + 1;
+        // Windows drops trailing dots and blanks of a name.
+        while (!part.empty() && (part.back() == u'.' || part.back() == u' ')) part.pop_back();
+        if (part.empty() || !validComponent(part)) return fail(ERROR_INVALID_NAME);
+        std::string name = toUtf8(part);
+        if (exists) {
+            name = matchEntry(dir, name);
+            exists = isDirectory((dir == "/" ? "" : dir) + "/" + name);
+        }
+        dir = (dir == "/" ? "" : dir) + "/" + name;
+    }
+    host = dir;
+    return true;
+}
+
+std::u16string windowsPath(const std::string& hostIn) {
+    std::string host = hostIn;
+    if (host.empty() || host[0] != '/') {
+        char cwd[PATH_MAX];
+        host = std::string(getcwd(cwd, sizeof cwd) ? cwd : "/") + "/" + host;
+    }
+    // Lexical normalization of the host path.
+    std::vector<std::string> parts;
+    std::istringstream in(host);
+    std::string part;
+    while (std::getline(in, part, '/')) {
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string normal;
+    for (const std::string& p : parts) normal += "/" + p;
+    if (normal.empty()) normal = "/";
+
+    auto toWindows = [](char16_t drive, const std::string& rest) {
+        std::u16string out = std::u16string(1, drive) + u":\\";
+        std::u16string r = fromUtf8(rest);
+        for (char16_t& c : r)
+            if (c == u'/') c = u'\\';
+        if (!r.empty() && r[0] == u'\\') r.erase(0, 1);
+        return out + r;
+    };
+    std::vector<std::string> roots{machine().dir};
+    char real[PATH_MAX];
+    if (realpath(machine().dir.c_str(), real) && roots[0] != real) roots.push_back(real);
+    for (const std::string& root : roots) {
+        std::string prefix = root + "/drive_";
+        if (normal.compare(0, prefix.size(), prefix) != 0 || normal.size() < prefix.size() + 1) continue;
+        char letter = normal[prefix.size()];
+        if (letter < 'a' || letter > 'y') continue;
+        size_t after = prefix.size() + 1;
+        if (after != normal.size() && normal[after] != '/') continue;
+        return toWindows(static_cast<char16_t>(letter - 'a' + 'A'), normal.substr(after));
+    }
+    return toWindows(u'Z', normal);
+}
+
+DWORD missingPathError(const std::string& host) {
+    size_t slash = host.find_last_of('/');
+    std::string parent = slash == 0 ? "/" : host.substr(0, slash);
+    return isDirectory(parent) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+bool fileWriteAllowed(const std::string& host) {
+    const MachineConfig& config = machine();
+    if (config.administrator) return true;
+    std::u16string path = windowsPath(host);
+    static const char16_t* const kProtected[] = {u"C:\\Program Files", u"C:\\Program Files (x86)", u"C:\\Windows"};
+    for (const char16_t* root : kProtected) {
+        std::u16string r(root);
+        if (path.size() >= r.size() && equalNoCase(path.substr(0, r.size()), r) &&
+            (path.size() == r.size() || path[r.size()] == u'\\'))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace plxsim
+
+// ------------------------------------------------------------------ current directory
+
+DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
+    std::u16string cwd = plxsim::currentDirectory();
+    if (nBufferLength <= cwd.size() || !lpBuffer) return static_cast<DWORD>(cwd.size() + 1);
+    cwd.copy(lpBuffer, cwd.size());
+    lpBuffer[cwd.size()] = 0;
+    return static_cast<DWORD>(cwd.size());
+}
+
+BOOL WINAPI SetCurrentDirectoryW(LPCWSTR lpPathName) {
+    std::u16string full;
+    std::string host;
+    DWORD error = 0;
+    if (!plxsim::fullWindowsPath(lpPathName, full, &error) || !plxsim::hostPath(full.c_str(), host, &error)) {
+        SetLastError(error);
+        return FALSE;
+    }
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0) {
+        SetLastError(plxsim::missingPathError(host));
+        return FALSE;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        SetLastError(ERROR_DIRECTORY);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> guard(plxsim::cwdLock());
+    plxsim::explicitCwd() = full;
+    return TRUE;
+}

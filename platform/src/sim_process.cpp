@@ -1,0 +1,213 @@
+// The running process as the machine sees it: its module, id, environment,
+// the system directories and the local time.
+#include "sim_internal.h"
+
+#include <sys/time.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+extern char** environ;
+
+namespace plxsim {
+
+HMODULE programModule() {
+    // The image base Windows gives an executable: any fixed, non-null value does.
+    return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x400000));
+}
+
+std::u16string programPath() {
+    char host[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", host, sizeof host - 1);
+    if (n <= 0) return u"";
+    host[n] = 0;
+    return windowsPath(host);
+}
+
+namespace {
+
+// Copies text with Windows' counting for directory queries: the length without
+// terminator when it fits, else the size needed with the terminator.
+DWORD copyOut(const std::u16string& text, LPWSTR buffer, DWORD size) {
+    if (!buffer || size <= text.size()) return static_cast<DWORD>(text.size() + 1);
+    text.copy(buffer, text.size());
+    buffer[text.size()] = 0;
+    return static_cast<DWORD>(text.size());
+}
+
+std::mutex& environmentLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
+
+// The host name of the variable that Windows would find: names ignore case.
+bool findVariable(const std::u16string& name, std::string& hostName, std::string& value) {
+    if (name.empty() || name.find(u'=') != std::u16string::npos) return false;
+    std::string exact = toUtf8(name);
+    if (const char* v = std::getenv(exact.c_str())) {
+        hostName = exact;
+        value = v;
+        return true;
+    }
+    for (char** e = environ; e && *e; ++e) {
+        const char* eq = std::strchr(*e, '=');
+        if (!eq) continue;
+        std::string candidate(*e, static_cast<size_t>(eq - *e));
+        if (equalNoCase(fromUtf8(candidate), name)) {
+            hostName = candidate;
+            value = eq + 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+}  // namespace plxsim
+
+using namespace plxsim;
+
+DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }
+
+void WINAPI Sleep(DWORD dwMilliseconds) {
+    struct timespec ts;
+    ts.tv_sec = dwMilliseconds / 1000;
+    ts.tv_nsec = static_cast<long>(dwMilliseconds % 1000) * 1000000L;
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
+    if (hModule && hModule != programModule()) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return 0;
+    }
+    std::u16string path = programPath();
+    if (nSize > path.size()) {
+        path.copy(lpFilename, path.size());
+        lpFilename[path.size()] = 0;
+        return static_cast<DWORD>(path.size());
+    }
+    // Too small: truncated to nSize characters including the terminator.
+    if (nSize > 0) {
+        path.copy(lpFilename, nSize - 1);
+        lpFilename[nSize - 1] = 0;
+    }
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return nSize;
+}
+
+HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
+    if (!lpModuleName) return programModule();
+    std::u16string name = toU16(lpModuleName);
+    for (char16_t& c : name)
+        if (c == u'/') c = u'\\';
+    std::u16string path = programPath();
+    std::u16string file = path.substr(path.find_last_of(u'\\') + 1);
+    bool hasDir = name.find(u'\\') != std::u16string::npos;
+    const std::u16string& against = hasDir ? path : file;
+    // The program is known by its name, also with the ".exe" a Windows build has.
+    if (equalNoCase(name, against) || equalNoCase(name, against + u".exe")) return programModule();
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
+UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize) {
+    return copyOut(u"C:\\Windows\\system32", lpBuffer, uSize);
+}
+
+UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize) { return copyOut(u"C:\\Windows", lpBuffer, uSize); }
+
+DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize) {
+    std::string hostName, value;
+    bool found;
+    {
+        std::lock_guard<std::mutex> guard(environmentLock());
+        found = findVariable(toU16(lpName), hostName, value);
+    }
+    if (!found) {
+        SetLastError(ERROR_ENVVAR_NOT_FOUND);
+        return 0;
+    }
+    std::u16string text = fromUtf8(value);
+    if (text.empty()) {
+        // An empty variable gives an empty text and 0, which Windows reports as not found.
+        if (lpBuffer && nSize) lpBuffer[0] = 0;
+        SetLastError(ERROR_ENVVAR_NOT_FOUND);
+        return 0;
+    }
+    return copyOut(text, lpBuffer, nSize);
+}
+
+BOOL WINAPI SetEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpValue) {
+    std::u16string name = toU16(lpName);
+    if (name.empty() || name.find(u'=') != std::u16string::npos) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> guard(environmentLock());
+    std::string hostName, old;
+    // Remove every spelling of the name: Windows has one variable per name.
+    while (findVariable(name, hostName, old)) unsetenv(hostName.c_str());
+    if (!lpValue) return TRUE;
+    if (setenv(toUtf8(name).c_str(), toUtf8(lpValue).c_str(), 1) != 0) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize) {
+    std::u16string src = toU16(lpSrc), out;
+    size_t i = 0;
+    {
+        std::lock_guard<std::mutex> guard(environmentLock());
+        while (i < src.size()) {
+            if (src[i] != u'%') {
+                out += src[i++];
+                continue;
+            }
+            size_t close = src.find(u'%', i + 1);
+            if (close == std::u16string::npos) {
+                out += src.substr(i);  // a lone '%' stays
+                break;
+            }
+            std::string hostName, value;
+            if (findVariable(src.substr(i + 1, close - i - 1), hostName, value)) {
+                out += fromUtf8(value);
+                i = close + 1;
+            } else {
+                // Unknown: "%NAME" stays, and the closing '%' may open the next name.
+                out += src.substr(i, close - i);
+                i = close;
+            }
+        }
+    }
+    DWORD needed = static_cast<DWORD>(out.size() + 1);
+    if (lpDst && nSize >= needed) {
+        out.copy(lpDst, out.size());
+        lpDst[out.size()] = 0;
+    }
+    return needed;
+}
+
+void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
+    struct timeval now;
+    gettimeofday(&now, nullptr);
+    struct tm local;
+    time_t seconds = now.tv_sec;
+    localtime_r(&seconds, &local);
+    lpSystemTime->wYear = static_cast<WORD>(local.tm_year + 1900);
+    lpSystemTime->wMonth = static_cast<WORD>(local.tm_mon + 1);
+    lpSystemTime->wDayOfWeek = static_cast<WORD>(local.tm_wday);
+    lpSystemTime->wDay = static_cast<WORD>(local.tm_mday);
+    lpSystemTime->wHour = static_cast<WORD>(local.tm_hour);
+    lpSystemTime->wMinute = static_cast<WORD>(local.tm_min);
+    lpSystemTime->wSecond = static_cast<WORD>(local.tm_sec);
+    lpSystemTime->wMilliseconds = static_cast<WORD>(now.tv_usec / 1000);
+}
