@@ -1,0 +1,216 @@
+#include "plx_logging_config.h"
+
+LONG g_dynamicLoggingState = 0;
+DWORD g_maxLogFileNum = 1;
+DWORD g_maxLogFileSize = 10240;
+
+namespace {
+
+// The logging key, open for one read.
+class CLogsKey {
+public:
+    CLogsKey() : m_hKey(nullptr) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, PLX_LOGS_KEY, 0, KEY_READ, &m_hKey) != ERROR_SUCCESS) {
+            m_hKey = nullptr;
+        }
+    }
+    ~CLogsKey() {
+        if (m_hKey != nullptr) {
+            RegCloseKey(m_hKey);
+        }
+    }
+    CLogsKey(const CLogsKey&) = delete;
+    CLogsKey& operator=(const CLogsKey&) = delete;
+    HKEY get() const { return m_hKey; }
+
+private:
+    HKEY m_hKey;
+};
+
+bool isBlank(WCHAR ch) {
+    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
+}
+
+// Decimal text to integer as the C library converts it: leading white space,
+// optional sign, digits up to the first other character; 0 without digits.
+// Out-of-range values saturate.
+LONG decimalToLong(LPCWSTR szText) {
+    const WCHAR* p = szText;
+    while (isBlank(*p)) {
+        ++p;
+    }
+    bool bNegative = false;
+    if (*p == '+' || *p == '-') {
+        bNegative = (*p == '-');
+        ++p;
+    }
+    long long llValue = 0;
+    while (*p >= '0' && *p <= '9') {
+        if (llValue <= 0x80000000LL) {
+            llValue = llValue * 10 + (*p - '0');
+        }
+        ++p;
+    }
+    if (bNegative) {
+        llValue = -llValue;
+        return llValue < -0x80000000LL ? static_cast<LONG>(-0x7FFFFFFFLL - 1) : static_cast<LONG>(llValue);
+    }
+    return llValue > 0x7FFFFFFFLL ? 0x7FFFFFFF : static_cast<LONG>(llValue);
+}
+
+const DWORD NAMED_VALUE_BYTES = 260;
+const DWORD OBJECT_LIST_BYTES = 1024;
+
+}  // namespace
+
+bool CPLXLoggingConfig::readLogValue(LPCWSTR szValueName, void* pBuffer, DWORD ulByteSize) const {
+    if (szValueName == nullptr || pBuffer == nullptr) {
+        return false;
+    }
+    try {
+        CLogsKey key;
+        if (key.get() == nullptr) {
+            return false;
+        }
+        DWORD ulSize = ulByteSize;
+        // Any failure counts as absent: after access denied or data longer
+        // than the buffer its content is not defined.
+        return RegQueryValueExW(key.get(), szValueName, nullptr, nullptr, static_cast<LPBYTE>(pBuffer), &ulSize) ==
+               ERROR_SUCCESS;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool CPLXLoggingConfig::isLoggingEnabled() const {
+    DWORD ulValue = 0;
+    return readLogValue(TEXT("Logging"), &ulValue, sizeof(ulValue)) && ulValue != 0;
+}
+
+USHORT CPLXLoggingConfig::getLogDetail() const {
+    DWORD ulValue = 0;
+    if (!readLogValue(TEXT("LogDetail"), &ulValue, sizeof(ulValue))) {
+        return PLX_DEFAULT_LOG_DETAIL;
+    }
+    return static_cast<USHORT>(ulValue & 0xFFFF);
+}
+
+bool CPLXLoggingConfig::readNamedValue(LPCWSTR szName, WCHAR (&szText)[260]) const {
+    for (WCHAR& ch : szText) {
+        ch = 0;
+    }
+    if (szName == nullptr) {
+        return false;
+    }
+    // 260 bytes into 520: the text is always terminated.
+    return readLogValue(szName, szText, NAMED_VALUE_BYTES);
+}
+
+bool CPLXLoggingConfig::hasNamedSettings(LPCWSTR szName) const {
+    WCHAR szText[260];
+    return readNamedValue(szName, szText);
+}
+
+USHORT CPLXLoggingConfig::getNamedOutputs(LPCWSTR szName) const {
+    WCHAR szText[260];
+    if (!readNamedValue(szName, szText)) {
+        return 0;
+    }
+    // The conversion stops at the first ',' by itself.
+    return static_cast<USHORT>(decimalToLong(szText) & 0xFFFF);
+}
+
+USHORT CPLXLoggingConfig::getNamedDetail(LPCWSTR szName) const {
+    WCHAR szText[260];
+    if (!readNamedValue(szName, szText)) {
+        return 0;
+    }
+    for (int i = 0; i < 260 && szText[i] != 0; ++i) {
+        if (szText[i] == ',') {
+            return static_cast<USHORT>(decimalToLong(szText + i + 1) & 0xFFFF);
+        }
+    }
+    // Without a comma there is no second field.
+    return 0;
+}
+
+bool CPLXLoggingConfig::getOutputTarget(USHORT usOutput, void* pBuffer, DWORD ulByteSize) const {
+    if (pBuffer == nullptr || ulByteSize == 0) {
+        return false;
+    }
+    LPCWSTR szValueName = nullptr;
+    switch (usOutput) {
+        case 0x01:
+            szValueName = TEXT("TextOutput");
+            break;
+        case 0x02:
+            szValueName = TEXT("XMLOutput");
+            break;
+        case 0x04:
+            szValueName = TEXT("ServerOutput");
+            break;
+        case 0x08:
+            szValueName = TEXT("HTMLOutput");
+            break;
+        case 0x10:
+            return true;  // an output without a target
+        case 0x20:
+            szValueName = TEXT("UnknownOutput");
+            break;
+        default:
+            return false;
+    }
+    return readLogValue(szValueName, pBuffer, ulByteSize);
+}
+
+bool CPLXLoggingConfig::findInObjectList(LPCWSTR szList, LPCWSTR szClassName, bool& bFound) const {
+    bFound = false;
+    WCHAR szText[OBJECT_LIST_BYTES];  // twice the bytes read: always terminated
+    for (WCHAR& ch : szText) {
+        ch = 0;
+    }
+    if (!readLogValue(szList, szText, OBJECT_LIST_BYTES)) {
+        return false;
+    }
+    if (szClassName == nullptr || szClassName[0] == 0) {
+        return true;
+    }
+    // A case-sensitive substring match; separators play no part.
+    for (const WCHAR* pStart = szText; *pStart != 0; ++pStart) {
+        const WCHAR* pList = pStart;
+        const WCHAR* pName = szClassName;
+        while (*pName != 0 && *pList == *pName) {
+            ++pList;
+            ++pName;
+        }
+        if (*pName == 0) {
+            bFound = true;
+            break;
+        }
+    }
+    return true;
+}
+
+bool CPLXLoggingConfig::findInAllowObjects(LPCWSTR szClassName, bool& bFound) const {
+    return findInObjectList(TEXT("AllowObjects"), szClassName, bFound);
+}
+
+bool CPLXLoggingConfig::findInExcludeObjects(LPCWSTR szClassName, bool& bFound) const {
+    return findInObjectList(TEXT("ExcludeObjects"), szClassName, bFound);
+}
+
+bool plxReadProcessLogSettingsOnce() {
+    if (g_dynamicLoggingState != 0) {
+        return g_dynamicLoggingState == 1;
+    }
+    DWORD ulLastError = GetLastError();
+    try {
+        readProcessLogSettings();
+    } catch (...) {
+    }
+    if (g_dynamicLoggingState == 0) {
+        g_dynamicLoggingState = 2;
+    }
+    SetLastError(ulLastError);
+    return g_dynamicLoggingState == 1;
+}
