@@ -1,0 +1,33 @@
+// Restart, shut down and log off.  As on Windows the request is asynchronous:
+// the call records it on the machine's screen and returns, and the program
+// keeps running.  A restart or shutdown drops the volatile registry keys.
+#include "sim_internal.h"
+
+#include <cstdio>
+
+using namespace plxsim;
+
+BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason) {
+    (void)dwReason;
+    const char* action;
+    if (uFlags & EWX_POWEROFF)
+        action = "poweroff";
+    else if (uFlags & EWX_REBOOT)
+        action = "reboot";
+    else if (uFlags & EWX_SHUTDOWN)
+        action = "shutdown";
+    else
+        action = "logoff";
+    bool endsSession = (uFlags & (EWX_POWEROFF | EWX_REBOOT | EWX_SHUTDOWN)) == 0;
+    // Ending one's own session needs no privilege; stopping the machine does.
+    if (!endsSession && !privilegeEnabled(u"SeShutdownPrivilege")) {
+        SetLastError(ERROR_PRIVILEGE_NOT_HELD);
+        return FALSE;
+    }
+    char line[64];
+    std::snprintf(line, sizeof line, "ExitWindowsEx flags=0x%02x %s", uFlags, action);
+    screenLog(line);
+    if (!endsSession) registryRestart();
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
