@@ -1,14 +1,13 @@
-#include "plx_handlers.h"
 #include "plx_logging_config.h"
 #include "plx_registry_dword.h"
 
 namespace {
 
-// One process setting, read afresh from the registry.
-bool readLogsDword(LPCWSTR szValueName, DWORD& dwValue) {
+// One process setting, read from the registry (never from a cache).
+bool readProcessSetting(LPCWSTR szValueName, DWORD& ulValue) {
     CPLXRegistryDword value(HKEY_LOCAL_MACHINE, CPLXWCharString(PLX_LOGS_KEY), CPLXWCharString(szValueName), KEY_READ,
                             false, 0);
-    return value.getValue(dwValue, false);
+    return value.getValue(ulValue, false);
 }
 
 }  // namespace
@@ -16,14 +15,21 @@ bool readLogsDword(LPCWSTR szValueName, DWORD& dwValue) {
 bool readProcessLogSettings() {
     g_dynamicLoggingState = 2;
     try {
-        DWORD dwValue = 0;
-        if (!readLogsDword(TEXT("DynamicLogging"), dwValue)) return false;
-        if (dwValue == 1) g_dynamicLoggingState = 1;
-        if (readLogsDword(TEXT("MaxLogFileNum"), dwValue)) g_maxLogFileNum = dwValue;
-        if (readLogsDword(TEXT("MaxLogFileSize"), dwValue)) g_maxLogFileSize = dwValue;
+        DWORD ulValue = 0;
+        if (!readProcessSetting(TEXT("DynamicLogging"), ulValue)) {
+            return false;
+        }
+        if (ulValue == 1) {
+            g_dynamicLoggingState = 1;
+        }
+        if (readProcessSetting(TEXT("MaxLogFileNum"), ulValue)) {
+            g_maxLogFileNum = ulValue;
+        }
+        if (readProcessSetting(TEXT("MaxLogFileSize"), ulValue)) {
+            g_maxLogFileSize = ulValue;
+        }
         return true;
-    }
-    catch (...) {
+    } catch (...) {
         g_dynamicLoggingState = 2;
         return false;
     }
