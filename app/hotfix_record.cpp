@@ -1,0 +1,103 @@
+// The two traces the hotfix leaves: the patch record under the product's
+// registry key and the patch log beside the product.
+#include "hotfix.h"
+
+#include "plx_handlers.h"
+#include "plx_product_vls.h"
+#include "plx_registry_key.h"
+#include "plx_registry_multi_string.h"
+#include "plx_registry_string.h"
+
+namespace {
+// The record written by this hotfix, and the one whose presence means it is not needed.
+const LONG kPatchRecordNumber = 8106;
+const LONG kPatchCheckNumber = 8100;
+
+// The record key for a hotfix number below the product's registry location.
+bool getPatchKeyPath(LONG lNumber, CPLXWCharString& szPath)
+{
+    CPLXProduct_VLS product;
+    CPLXWCharString szLocation;
+    if (!product.getRegistryLocation(szLocation))
+        return false;
+    szPath = szLocation + CPLXWCharString(TEXT("\\Patch\\")) + CPLXWCharString(lNumber);
+    return true;
+}
+
+class ScopedFile {
+public:
+    explicit ScopedFile(HANDLE hFile) : m_hFile(hFile) {}
+    ~ScopedFile()
+    {
+        if (m_hFile != INVALID_HANDLE_VALUE)
+            CloseHandle(m_hFile);
+    }
+    ScopedFile(const ScopedFile&) = delete;
+    ScopedFile& operator=(const ScopedFile&) = delete;
+    HANDLE get() const { return m_hFile; }
+
+private:
+    HANDLE m_hFile;
+};
+}  // namespace
+
+bool g_silentMode = false;
+CPLXWCharString g_patchLogName =
+    CPLXWCharString(TEXT("patchlog")) + CPLXWCharString(kPatchRecordNumber) + CPLXWCharString(TEXT(".txt"));
+
+bool isPatchRecorded()
+{
+    try {
+        CPLXWCharString szPath;
+        if (!getPatchKeyPath(kPatchCheckNumber, szPath))
+            return false;
+        CPLXRegistryKey key(HKEY_LOCAL_MACHINE, szPath, KEY_READ, false, 0);
+        return key.exists();
+    }
+    PLX_CATCH_RETURN(false)
+}
+
+int writePatchRecord(const CPLXWCharString& szDescription, const CPLXDblList<CPLXWCharString>& lFiles)
+{
+    try {
+        CPLXWCharString szPath;
+        if (!getPatchKeyPath(kPatchRecordNumber, szPath))
+            return 0;
+        CPLXRegistryKey key(HKEY_LOCAL_MACHINE, szPath, KEY_READ, false, 0);
+        if (!key.create())
+            return 0;
+        // Failures of the two writes are in the library's log; the user is not told.
+        CPLXRegistryString description(HKEY_LOCAL_MACHINE, szPath, CPLXWCharString(TEXT("description")), KEY_WRITE,
+                                       true, 0);
+        description.setValue(szDescription, false);
+        CPLXRegistryMultiString updated(HKEY_LOCAL_MACHINE, szPath, CPLXWCharString(TEXT("updated")), KEY_WRITE,
+                                        true, 0);
+        updated.setValue(lFiles, false);
+        return 0;
+    }
+    PLX_CATCH_RETURN(0)
+}
+
+int appendPatchLog(CPLXWCharString& szLine)
+{
+    try {
+        CPLXWCharString szPath;
+        resolveInstallPath(szPath, g_patchLogName);
+        ScopedFile file(CreateFileW(szPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.get() == INVALID_HANDLE_VALUE)
+            return 0;  // no rights or no place: the line is dropped
+        DWORD dwWritten = 0;
+        if (GetLastError() == ERROR_ALREADY_EXISTS) {
+            SetFilePointer(file.get(), 0, nullptr, FILE_END);
+        } else {
+            static const BYTE kByteOrderMark[2] = {0xFF, 0xFE};
+            WriteFile(file.get(), kByteOrderMark, sizeof(kByteOrderMark), &dwWritten, nullptr);
+        }
+        szLine += CPLXWCharString(TEXT("\r\n"));
+        WriteFile(file.get(), szLine.c_str(), static_cast<DWORD>(szLine.getLength() * sizeof(WCHAR)), &dwWritten,
+                  nullptr);
+        return 0;
+    }
+    PLX_CATCH_RETURN(0)
+}
