@@ -113,6 +113,7 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
     const std::u16string& against = hasDir ? path : file;
     // The program is known by its name, also with the ".exe" a Windows build has.
     if (equalNoCase(name, against) || equalNoCase(name, against + u".exe")) return programModule();
+    if (HMODULE system = systemModule(name)) return system;
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
 }

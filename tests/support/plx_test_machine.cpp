@@ -1,0 +1,268 @@
+#include "plx_test_machine.h"
+
+#include "plx_reg_text.h"
+#include "plx_win32.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::u16string wide(const std::string& text) { return plxUtf8ToUtf16(text); }
+
+const WCHAR* w(const std::u16string& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
+
+std::string readHostFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void writeHostFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+// A file written through Win32, with the directories above it.
+void writeMachineFile(const std::string& windowsPath, const std::string& bytes) {
+    std::u16string path = wide(windowsPath);
+    for (size_t pos = path.find_first_of(u"\\/", 3); pos != std::u16string::npos;
+         pos = path.find_first_of(u"\\/", pos + 1))
+        CreateDirectoryW(w(path.substr(0, pos)), nullptr);
+    HANDLE file = CreateFileW(w(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot create " + windowsPath + " (error " + std::to_string(GetLastError()) + ")");
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    if (!ok || written != bytes.size()) throw std::runtime_error("cannot write " + windowsPath);
+}
+
+// regedit's text as registry.reg holds it: the header line, CRLF line ends.
+std::string regFileText(const std::string& body) {
+    std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
+    for (char c : body) {
+        if (c == '\r') continue;
+        if (c == '\n') text += '\r';
+        text += c;
+    }
+    return text;
+}
+
+std::string utf16File(const std::string& utf8) {
+    std::u16string text = wide(utf8);
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+struct RegTarget {
+    HKEY root;
+    std::u16string path;
+    REGSAM view;
+};
+
+RegTarget targetOf(const PlxRegTextKey& key) {
+    RegTarget t{HKEY_LOCAL_MACHINE, key.path, 0};
+    if (key.root == u"HKEY_CURRENT_USER") t.root = HKEY_CURRENT_USER;
+    else if (key.root == u"HKEY_CLASSES_ROOT") t.root = HKEY_CLASSES_ROOT;
+    else if (key.root == u"HKEY_USERS") t.root = HKEY_USERS;
+    else if (key.root == u"HKEY_CURRENT_CONFIG") t.root = HKEY_CURRENT_CONFIG;
+    if (t.root != HKEY_LOCAL_MACHINE) return t;
+    std::u16string upper;
+    for (char16_t c : t.path) upper += (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+    if (upper.compare(0, 8, u"SOFTWARE") != 0 || (upper.size() > 8 && upper[8] != u'\\')) return t;
+    // HKLM\SOFTWARE names its view: WOW6432Node is the 32-bit view, the rest the 64-bit one.
+    size_t node = upper.find(u"\\WOW6432NODE");
+    if (node != std::u16string::npos && (node + 12 == upper.size() || upper[node + 12] == u'\\')) {
+        t.path.erase(node, 12);
+        t.view = KEY_WOW64_32KEY;
+    } else {
+        t.view = KEY_WOW64_64KEY;
+    }
+    return t;
+}
+
+void deleteTree(const RegTarget& t) {
+    size_t slash = t.path.find_last_of(u'\\');
+    std::u16string parent = slash == std::u16string::npos ? u"" : t.path.substr(0, slash);
+    std::u16string leaf = slash == std::u16string::npos ? t.path : t.path.substr(slash + 1);
+    if (leaf.empty()) return;  // never a whole root
+    HKEY parentKey = nullptr;
+    if (RegOpenKeyExW(t.root, w(parent), 0, KEY_ALL_ACCESS | t.view, &parentKey) != ERROR_SUCCESS) return;
+    RegDeleteTreeW(parentKey, w(leaf));
+    RegCloseKey(parentKey);
+}
+
+}  // namespace
+
+std::string plxCreateMachineDir() {
+    static std::atomic<unsigned> counter{0};
+    std::random_device random;
+    fs::path base = fs::temp_directory_path();
+    fs::path dir;
+    for (int attempt = 0;; ++attempt) {
+        dir = base / ("plx-machine-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++) + "-" +
+                      std::to_string(random() % 100000));
+        if (fs::create_directory(dir)) break;
+        if (attempt > 100) throw std::runtime_error("cannot create a machine directory in " + base.string());
+    }
+    for (const char* folder : {"drive_c/Windows/system32", "drive_c/Program Files", "drive_c/Program Files (x86)",
+                               "drive_c/Users/Public/Downloads", "drive_c/ProgramData"})
+        fs::create_directories(dir / folder);
+    return dir.string();
+}
+
+void plxRemoveMachineDir(const std::string& dir) {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+}
+
+bool plxIsWine() {
+    if constexpr (PLX_SIMULATED_MACHINE) {
+        return false;
+    } else {
+        HMODULE ntdll = GetModuleHandleW(TEXT("ntdll.dll"));
+        return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }
+}
+
+bool TestMachine::canSetMachineIni() { return PLX_SIMULATED_MACHINE; }
+
+TestMachine& TestMachine::reg(std::string regText) {
+    // Each piece may carry regedit's header line; registry.reg has it once.
+    const std::string header = "Windows Registry Editor Version 5.00";
+    size_t start = regText.find_first_not_of("\xEF\xBB\xBF \t\r\n");
+    if (start != std::string::npos && regText.compare(start, header.size(), header) == 0)
+        regText.erase(0, start + header.size());
+    m_regText += regText + "\n";
+    return *this;
+}
+
+TestMachine& TestMachine::file(std::string windowsPath, std::string bytes) {
+    m_files.emplace_back(std::move(windowsPath), std::move(bytes));
+    return *this;
+}
+
+TestMachine& TestMachine::ini(std::string section, std::string key, std::string value) {
+    m_ini.emplace_back(std::move(section), std::move(key) + "=" + std::move(value));
+    return *this;
+}
+
+TestMachine& TestMachine::create() {
+    if (m_created) throw std::runtime_error("TestMachine::create called twice");
+    m_created = true;
+    if constexpr (PLX_SIMULATED_MACHINE) {
+        plxParseRegText(m_regText);  // fails early on text that the registry would refuse
+        m_dir = plxCreateMachineDir();
+        writeHostFile(m_dir + "/registry.reg", utf16File(regFileText(m_regText)));
+        WCHAR previous[4096];
+        DWORD n = GetEnvironmentVariableW(TEXT("PLX_MACHINE"), previous, 4096);
+        m_hadPrevious = n > 0 && n < 4096;
+        if (m_hadPrevious) m_previous.assign(reinterpret_cast<const char16_t*>(previous), n);
+        SetEnvironmentVariableW(TEXT("PLX_MACHINE"), w(wide(m_dir)));
+        // Files first: machine.ini may take the administrator's rights away.
+        for (const auto& f : m_files) writeMachineFile(f.first, f.second);
+        std::string text;
+        std::vector<std::string> sections;
+        for (const auto& entry : m_ini) {
+            bool known = false;
+            for (const auto& s : sections) known = known || s == entry.first;
+            if (!known) sections.push_back(entry.first);
+        }
+        for (const auto& section : sections) {
+            text += "[" + section + "]\n";
+            for (const auto& entry : m_ini)
+                if (entry.first == section) text += entry.second + "\n";
+        }
+        if (!text.empty()) writeHostFile(m_dir + "/machine.ini", text);
+    } else {
+        applyRegistry();
+        for (const auto& f : m_files) writeMachineFile(f.first, f.second);
+    }
+    return *this;
+}
+
+TestMachine::~TestMachine() {
+    if (!m_created) return;
+    if constexpr (PLX_SIMULATED_MACHINE) {
+        SetEnvironmentVariableW(TEXT("PLX_MACHINE"), m_hadPrevious ? w(m_previous) : nullptr);
+        if (GetEnvironmentVariableW(TEXT("PLX_KEEP_MACHINE"), nullptr, 0) == 0) plxRemoveMachineDir(m_dir);
+    } else {
+        try {
+            removeRegistry();
+        } catch (...) {
+            // The text was checked when the machine was created.
+        }
+        for (const auto& f : m_files) DeleteFileW(w(wide(f.first)));
+    }
+}
+
+void TestMachine::applyRegistry() const {
+    std::vector<PlxRegTextKey> keys = plxParseRegText(m_regText);
+    removeRegistry();
+    for (const PlxRegTextKey& key : keys) {
+        if (key.remove) continue;
+        RegTarget t = targetOf(key);
+        HKEY handle = nullptr;
+        LSTATUS status = RegCreateKeyExW(t.root, w(t.path), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                         KEY_ALL_ACCESS | t.view, nullptr, &handle, nullptr);
+        if (status != ERROR_SUCCESS)
+            throw std::runtime_error("cannot create registry key " + plxUtf16ToUtf8(t.path) + " (error " +
+                                     std::to_string(status) + ")");
+        for (const PlxRegTextValue& value : key.values) {
+            if (value.remove) {
+                RegDeleteValueW(handle, w(value.name));
+                continue;
+            }
+            status = RegSetValueExW(handle, w(value.name), 0, value.type, value.data.data(),
+                                    static_cast<DWORD>(value.data.size()));
+            if (status != ERROR_SUCCESS) {
+                RegCloseKey(handle);
+                throw std::runtime_error("cannot set registry value " + plxUtf16ToUtf8(value.name));
+            }
+        }
+        RegCloseKey(handle);
+    }
+}
+
+void TestMachine::removeRegistry() const {
+    for (const PlxRegTextKey& key : plxParseRegText(m_regText)) deleteTree(targetOf(key));
+}
+
+std::string TestMachine::readFile(const std::string& windowsPath) const {
+    HANDLE file = CreateFileW(w(wide(windowsPath)), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot open " + windowsPath + " (error " + std::to_string(GetLastError()) + ")");
+    std::string bytes;
+    char buffer[65536];
+    DWORD n = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0) bytes.append(buffer, n);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::string TestMachine::screenLog() const {
+    if constexpr (!PLX_SIMULATED_MACHINE) return "";
+    return readHostFile(m_dir + "/screen.log");
+}
+
+std::string TestMachine::registryText() const {
+    if constexpr (!PLX_SIMULATED_MACHINE) return "";
+    std::string bytes = readHostFile(m_dir + "/registry.reg");
+    size_t start = bytes.compare(0, 2, "\xFF\xFE") == 0 ? 2 : 0;
+    std::u16string text;
+    for (size_t i = start; i + 1 < bytes.size(); i += 2)
+        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    return plxUtf16ToUtf8(text);
+}

@@ -1,0 +1,67 @@
+// Machines for tests.
+//
+// On the simulated machine, TestMachine writes a fresh machine directory
+// (registry.reg from .reg text, files, machine.ini) and points PLX_MACHINE at
+// it until it is destroyed.  On Windows (and Wine) it applies the .reg text
+// to the real registry, after deleting the keys it names, and writes the files
+// to the real file system; machine.ini values cannot be applied there
+// (canSetMachineIni() is false) and tests that need them skip.
+//
+//   TestMachine m;
+//   m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane]\n\"Version\"=\"8.30.20.0\"\n")
+//    .file("C:\\Program Files\\Orvane\\a.dll", "MZ...")
+//    .ini("User", "Administrator", "0")
+//    .create();
+#ifndef PLX_TEST_MACHINE_H
+#define PLX_TEST_MACHINE_H
+
+#include <string>
+#include <utility>
+#include <vector>
+
+class TestMachine {
+public:
+    TestMachine() = default;
+    ~TestMachine();
+    TestMachine(const TestMachine&) = delete;
+    TestMachine& operator=(const TestMachine&) = delete;
+
+    // regedit text (UTF-8), with or without the "Windows Registry Editor Version 5.00" line.
+    TestMachine& reg(std::string regText);
+    TestMachine& file(std::string windowsPath, std::string bytes);
+    TestMachine& ini(std::string section, std::string key, std::string value);
+    // Builds the machine; throws std::runtime_error when it cannot.
+    TestMachine& create();
+
+    static bool canSetMachineIni();
+    // The machine directory (simulated machine; "" on Windows).
+    std::string dir() const { return m_dir; }
+    // The bytes of a file on the machine; throws std::runtime_error when it cannot be read.
+    std::string readFile(const std::string& windowsPath) const;
+    // screen.log (UTF-8) and registry.reg decoded to UTF-8; "" on Windows.
+    std::string screenLog() const;
+    std::string registryText() const;
+
+private:
+    void applyRegistry() const;
+    void removeRegistry() const;
+
+    std::string m_regText;
+    std::vector<std::pair<std::string, std::string>> m_files;
+    std::vector<std::pair<std::string, std::string>> m_ini;  // "[section]" / "key=value" lines in order
+    std::string m_dir;
+    bool m_created = false;
+    bool m_hadPrevious = false;
+    std::u16string m_previous;
+};
+
+// A fresh, empty simulated machine directory under the temporary directory,
+// with C: and its standard folders.  Returns its host path.
+std::string plxCreateMachineDir();
+// Removes a machine directory and everything in it.
+void plxRemoveMachineDir(const std::string& dir);
+
+// Whether the test runs under Wine (false on the simulated machine).
+bool plxIsWine();
+
+#endif
