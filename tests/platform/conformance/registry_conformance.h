@@ -1,0 +1,124 @@
+// Shared pieces of the registry conformance cases: every case works in its own
+// key below HKEY_CURRENT_USER\Software\PLXConformance (or the HKLM\SOFTWARE
+// equivalent with an explicit view) and deletes it afterwards.
+#ifndef PLX_REGISTRY_CONFORMANCE_H
+#define PLX_REGISTRY_CONFORMANCE_H
+
+#include "plx_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+typedef std::basic_string<WCHAR> WString;
+
+inline WString wide(const char* ascii) {
+    WString out;
+    for (; *ascii; ++ascii) out += static_cast<WCHAR>(*ascii);
+    return out;
+}
+
+// Handle that closes itself.
+class ScopedKey {
+public:
+    ScopedKey() = default;
+    ~ScopedKey() { reset(); }
+    ScopedKey(const ScopedKey&) = delete;
+    ScopedKey& operator=(const ScopedKey&) = delete;
+    HKEY* out() {
+        reset();
+        return &m_key;
+    }
+    HKEY get() const { return m_key; }
+    void reset() {
+        if (m_key) RegCloseKey(m_key);
+        m_key = nullptr;
+    }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+// A fresh key named after the running test under root\base.
+class RegistryCase : public ::testing::Test {
+protected:
+    explicit RegistryCase(HKEY root = HKEY_CURRENT_USER, const WCHAR* base = TEXT("Software\\PLXConformance"),
+                          REGSAM view = 0)
+        : m_root(root), m_base(base), m_view(view) {}
+
+    void SetUp() override {
+        m_path = m_base + TEXT("\\") + wide(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        deleteTree();
+        DWORD disposition = 0;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(m_root, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | m_view,
+                                                 nullptr, m_key.out(), &disposition));
+        ASSERT_EQ(static_cast<DWORD>(REG_CREATED_NEW_KEY), disposition);
+    }
+
+    void TearDown() override {
+        m_key.reset();
+        deleteTree();
+        HKEY base = nullptr;
+        if (RegOpenKeyExW(m_root, m_base.c_str(), 0, KEY_ALL_ACCESS | m_view, &base) == ERROR_SUCCESS) {
+            DWORD subKeys = 1, values = 1;
+            RegQueryInfoKeyW(base, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                             nullptr, nullptr);
+            RegCloseKey(base);
+            if (subKeys == 0 && values == 0) RegDeleteKeyExW(m_root, m_base.c_str(), m_view, 0);
+        }
+    }
+
+    void deleteTree() {
+        HKEY base = nullptr;
+        if (RegOpenKeyExW(m_root, m_base.c_str(), 0, KEY_ALL_ACCESS | m_view, &base) != ERROR_SUCCESS) return;
+        WString leaf = m_path.substr(m_base.size() + 1);
+        RegDeleteTreeW(base, leaf.c_str());
+        RegCloseKey(base);
+    }
+
+    HKEY key() const { return m_key.get(); }
+    const WString& path() const { return m_path; }
+
+    LSTATUS setString(HKEY key, const WCHAR* name, const WCHAR* text) {
+        DWORD bytes = static_cast<DWORD>((std::char_traits<WCHAR>::length(text) + 1) * sizeof(WCHAR));
+        return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
+    }
+    LSTATUS setDword(HKEY key, const WCHAR* name, DWORD number) {
+        return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    }
+    LSTATUS createSub(HKEY parent, const WCHAR* name, ScopedKey& out, DWORD options = 0,
+                      DWORD* disposition = nullptr) {
+        return RegCreateKeyExW(parent, name, 0, nullptr, options, KEY_ALL_ACCESS | m_view, nullptr, out.out(),
+                               disposition);
+    }
+
+    std::vector<WString> subKeyNames(HKEY key) {
+        std::vector<WString> names;
+        for (DWORD i = 0;; ++i) {
+            WCHAR name[256];
+            DWORD count = 256;
+            if (RegEnumKeyExW(key, i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            names.push_back(WString(name, count));
+        }
+        return names;
+    }
+    std::vector<WString> valueNames(HKEY key) {
+        std::vector<WString> names;
+        for (DWORD i = 0;; ++i) {
+            WCHAR name[256];
+            DWORD count = 256;
+            if (RegEnumValueW(key, i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            names.push_back(WString(name, count));
+        }
+        return names;
+    }
+
+    HKEY m_root;
+    WString m_base;
+    REGSAM m_view;
+    WString m_path;
+    ScopedKey m_key;
+};
+
+#endif
