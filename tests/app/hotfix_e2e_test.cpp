@@ -1,0 +1,444 @@
+// The installer run as a process on simulated computers: what the user sees
+// (screen.log), what it changes on disk and in the registry, and the patch log
+// byte for byte.
+#include "hotfix_machine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const std::string kProductKey = "SOFTWARE\\Orvane\\Vaultline Security Suite";
+const std::string kLegacyKey = "SOFTWARE\\Meridal Stillharbour\\Vaultline Security Software";
+const char* const kLibrary = "plxpwm_ie_com.dll";
+const char* const kLogName = "patchlog8106.txt";
+const char* const kOldVersion = "8.30.20.0";
+
+std::string at(const std::string& dir, const char* name)
+{
+    return dir + name;
+}
+
+// Windows 6.1 x64 with product 8.30.20.0 and older libraries in both directories.
+void demoMachine(HotfixMachine& m)
+{
+    m.windows("6.1", true)
+        .product(kOldVersion)
+        .installed(kDir32, kOldVersion, false)
+        .installed(kDir64, kOldVersion, true)
+        .package();
+}
+
+// Windows x86 (6.1 unless said) with product version and an installed library of libVersion ("" for none).
+void machine32(HotfixMachine& m, const std::string& productVersion, const std::string& libVersion,
+               const std::string& windowsVersion = "6.1")
+{
+    m.windows(windowsVersion, false).product(productVersion).package();
+    if (!libVersion.empty())
+        m.installed(kDirX86, libVersion, false);
+}
+
+void expectRecord(const std::string& productKey)
+{
+    const std::string key = productKey + "\\Patch\\8106";
+    std::string description;
+    EXPECT_TRUE(readRegString(key, "description", description, KEY_WOW64_32KEY));
+    EXPECT_EQ(description, "Resolve null pointer result in IE crash.");
+    std::vector<std::string> updated;
+    EXPECT_TRUE(readRegMultiString(key, "updated", updated, KEY_WOW64_32KEY));
+    EXPECT_EQ(updated, std::vector<std::string>{kLibrary});
+    // Nothing in the 64-bit view: the record lies beside the location it was derived from.
+    EXPECT_FALSE(regKeyExists(key, KEY_WOW64_64KEY));
+}
+
+void expectNoRecord()
+{
+    EXPECT_FALSE(regKeyExists(kProductKey + "\\Patch\\8106", KEY_WOW64_32KEY));
+    EXPECT_FALSE(regKeyExists(kLegacyKey + "\\Patch\\8106", KEY_WOW64_32KEY));
+}
+
+// The installed library of dir is still the stand-in of version, with no ".bak" beside it.
+void expectUntouched(HotfixMachine& m, const std::string& dir, const std::string& version, bool bX64Build)
+{
+    EXPECT_EQ(m.readFile(at(dir, kLibrary)), standIn(version, bX64Build)) << dir;
+    EXPECT_FALSE(m.exists(at(dir, "plxpwm_ie_com.dll.bak"))) << dir;
+}
+
+// A refusal: one OK box with text, the same in the patch log of logDir, nothing else changed.
+void expectRefusal(HotfixMachine& m, const HotfixRun& run, const char* text, const std::string& logDir)
+{
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(m.boxes(), std::vector<std::string>{box(text, "OK", "IDOK")});
+    EXPECT_EQ(m.readFile(at(logDir, kLogName)), patchLogBytes({logLine(text, 1)}));
+    expectNoRecord();
+    EXPECT_EQ(m.screenLog().find("ExitWindowsEx"), std::string::npos);
+}
+}  // namespace
+
+// ------------------------------------------------------------------ success
+
+TEST(HotfixRun, Success64ReplacesBothLibrariesRecordsAndAsks)
+{
+    HotfixMachine m;
+    demoMachine(m);
+    m.answers("no").create();
+    HotfixRun run = m.run();
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+
+    EXPECT_EQ(m.readFile(at(kDir64, kLibrary)), packageFile("plxpwm_ie_com_x64.dll"));
+    EXPECT_EQ(m.readFile(at(kDir64, "plxpwm_ie_com.dll.bak")), standIn(kOldVersion, true));
+    EXPECT_EQ(m.readFile(at(kDir32, kLibrary)), packageFile("plxpwm_ie_com.dll"));
+    EXPECT_EQ(m.readFile(at(kDir32, "plxpwm_ie_com.dll.bak")), standIn(kOldVersion, false));
+    expectRecord(kProductKey);
+
+    EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO")});
+    EXPECT_EQ(m.readFile(at(kDir32, kLogName)), patchLogBytes({logLine(kMsgRestart, 7)}));
+    EXPECT_FALSE(m.exists(at(kDir64, kLogName)));
+    EXPECT_EQ(m.screenLog().find("ExitWindowsEx"), std::string::npos);
+}
+
+TEST(HotfixRun, Success32ReplacesTheLibrary)
+{
+    HotfixMachine m;
+    machine32(m, "8.30.33.0", "8.30.33.0");
+    m.answers("no").create();
+    HotfixRun run = m.run();
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+
+    EXPECT_EQ(m.readFile(at(kDirX86, kLibrary)), packageFile("plxpwm_ie_com.dll"));
+    EXPECT_EQ(m.readFile(at(kDirX86, "plxpwm_ie_com.dll.bak")), standIn("8.30.33.0", false));
+    expectRecord(kProductKey);
+    EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO")});
+    EXPECT_EQ(m.readFile(at(kDirX86, kLogName)), patchLogBytes({logLine(kMsgRestart, 7)}));
+}
+
+TEST(HotfixRun, MissingInstalledLibraryIsCopiedIn)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, "");
+    m.answers("no").create();
+    HotfixRun run = m.run();
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(m.readFile(at(kDirX86, kLibrary)), packageFile("plxpwm_ie_com.dll"));
+    EXPECT_FALSE(m.exists(at(kDirX86, "plxpwm_ie_com.dll.bak")));
+    expectRecord(kProductKey);
+}
+
+TEST(HotfixRun, ExistingBakFileIsReplaced)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, kOldVersion);
+    m.file(at(kDirX86, "plxpwm_ie_com.dll.bak"), "an older backup").answers("no").create();
+    m.run();
+    EXPECT_EQ(m.readFile(at(kDirX86, "plxpwm_ie_com.dll.bak")), standIn(kOldVersion, false));
+    EXPECT_EQ(m.readFile(at(kDirX86, kLibrary)), packageFile("plxpwm_ie_com.dll"));
+}
+
+TEST(HotfixRun, SecondRunFindsTheLibraryCurrentAndAppendsToTheLog)
+{
+    HotfixMachine m;
+    demoMachine(m);
+    m.answers("no,ok").create();
+    m.run();
+    HotfixRun second = m.run();
+    EXPECT_EQ(second.exitCode, 0) << second.output;
+    EXPECT_EQ(m.boxes(), (std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO"),
+                                                   box(kMsgAlreadyInstalled, "OK", "IDOK")}));
+    // One byte-order mark; the second run's line follows the first.
+    EXPECT_EQ(m.readFile(at(kDir32, kLogName)),
+              patchLogBytes({logLine(kMsgRestart, 7), logLine(kMsgAlreadyInstalled, 1)}));
+    // The backups still hold the libraries replaced by the first run.
+    EXPECT_EQ(m.readFile(at(kDir64, "plxpwm_ie_com.dll.bak")), standIn(kOldVersion, true));
+}
+
+TEST(HotfixRun, LogWithoutByteOrderMarkGetsNone)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, "8.30.33.1");
+    m.file(at(kDirX86, kLogName), patchLogBytes({"earlier"}, false)).answers("ok").create();
+    m.run();
+    EXPECT_EQ(m.readFile(at(kDirX86, kLogName)),
+              patchLogBytes({"earlier", logLine(kMsgAlreadyInstalled, 1)}, false));
+}
+
+// ------------------------------------------------------------------ restart question
+
+TEST(HotfixRun, YesToTheRestartQuestionRestartsWindows)
+{
+    HotfixMachine m;
+    demoMachine(m);
+    m.answers("yes").create();
+    HotfixRun run = m.run();
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgRestart, "YESNO", "IDYES")});
+    // Restart, forcing hung programs to close; asked after the record and the log line.
+    EXPECT_NE(m.screenLog().find("ExitWindowsEx flags=0x12 reboot"), std::string::npos) << m.screenLog();
+    EXPECT_EQ(m.readFile(at(kDir32, kLogName)), patchLogBytes({logLine(kMsgRestart, 6)}));
+    expectRecord(kProductKey);
+}
+
+// ------------------------------------------------------------------ installed library versions
+
+TEST(HotfixRun, SameLibraryVersionIsAlreadyInstalled)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, "8.30.33.1");
+    m.answers("ok").create();
+    expectRefusal(m, m.run(), kMsgAlreadyInstalled, kDirX86);
+    expectUntouched(m, kDirX86, "8.30.33.1", false);
+}
+
+TEST(HotfixRun, NewerLibraryIsRefused)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, "8.30.34.0");
+    m.answers("ok").create();
+    expectRefusal(m, m.run(), kMsgVersionMismatch, kDirX86);
+    expectUntouched(m, kDirX86, "8.30.34.0", false);
+}
+
+TEST(HotfixRun, Newer64BitLibraryLeavesThe32BitOneAlone)
+{
+    HotfixMachine m;
+    m.windows("6.1", true)
+        .product(kOldVersion)
+        .installed(kDir32, kOldVersion, false)
+        .installed(kDir64, "8.30.34.0", true)
+        .package()
+        .answers("ok")
+        .create();
+    expectRefusal(m, m.run(), kMsgVersionMismatch, kDir32);
+    expectUntouched(m, kDir64, "8.30.34.0", true);
+    expectUntouched(m, kDir32, kOldVersion, false);
+}
+
+TEST(HotfixRun, InstalledLibraryWithoutVersionIsReplaced)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, "0.0.0.0");
+    m.answers("no").create();
+    m.run();
+    EXPECT_EQ(m.readFile(at(kDirX86, kLibrary)), packageFile("plxpwm_ie_com.dll"));
+    expectRecord(kProductKey);
+}
+
+// ------------------------------------------------------------------ product detection
+
+TEST(HotfixRun, ProductAbsentWritesTheLogToTheCurrentDirectory)
+{
+    HotfixMachine m;
+    m.windows("6.1", true).package().file("C:\\Users\\Public\\Documents\\keep.txt", "x").answers("ok").create();
+    expectRefusal(m, m.run("", "C:\\Users\\Public\\Documents"), kMsgNotInstalled, "C:\\Users\\Public\\Documents\\");
+    EXPECT_FALSE(m.exists(std::string(kDownloads) + kLogName));
+}
+
+TEST(HotfixRun, ProductAbsentOnOtherWindowsIsStillNotInstalled)
+{
+    HotfixMachine m;
+    m.windows("5.1", false).package().answers("ok").create();
+    expectRefusal(m, m.run(), kMsgNotInstalled, kDownloads);
+}
+
+TEST(HotfixRun, LegacyKeyOnlyIsPatchedAndRecordedThere)
+{
+    HotfixMachine m;
+    m.windows("6.1", false)
+        .reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Meridal Stillharbour\\Vaultline Security Software]\n"
+             "\"Version\"=\"8.30.20.0\"\n\"InstallPath\"=\"C:\\\\Program Files\\\\Orvane\\\\Vaultline Security Suite\\\\\"\n"
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
+             "\"VLSInstall\"=dword:00000001\n")
+        .installed(kDirX86, kOldVersion, false)
+        .package()
+        .answers("no")
+        .create();
+    HotfixRun run = m.run();
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(m.readFile(at(kDirX86, kLibrary)), packageFile("plxpwm_ie_com.dll"));
+    expectRecord(kLegacyKey);
+    EXPECT_FALSE(regKeyExists(kProductKey, KEY_WOW64_32KEY));
+}
+
+TEST(HotfixRun, Version8WithoutVLSInstallIsNotInstalled)
+{
+    HotfixMachine m;
+    m.windows("6.1", true).product(kOldVersion, false).installed(kDir32, kOldVersion, false).package();
+    m.installed(kDir64, kOldVersion, true).answers("ok").create();
+    // The product directory is known, so the log lands there.
+    expectRefusal(m, m.run(), kMsgNotInstalled, kDir32);
+    expectUntouched(m, kDir32, kOldVersion, false);
+}
+
+TEST(HotfixRun, VLSInstallZeroIsNotInstalled)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, kOldVersion);
+    m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
+          "\"VLSInstall\"=dword:00000000\n")
+        .answers("ok")
+        .create();
+    expectRefusal(m, m.run(), kMsgNotInstalled, kDirX86);
+}
+
+TEST(HotfixRun, Version6NeedsNoPolicyButIsNotPatched)
+{
+    HotfixMachine m;
+    m.windows("6.1", false).product("6.5.0.0", false).installed(kDirX86, kOldVersion, false).package();
+    m.answers("ok").create();
+    expectRefusal(m, m.run(), kMsgVersionMismatch, kDirX86);
+}
+
+// ------------------------------------------------------------------ patch record check
+
+TEST(HotfixRun, Patch8100RecordedIsRefusedBeforeAnyFile)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, kOldVersion);
+    m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite\\Patch\\8100]\n")
+        .answers("ok")
+        .create();
+    expectRefusal(m, m.run(), kMsgAlreadyInstalled, kDirX86);
+    expectUntouched(m, kDirX86, kOldVersion, false);
+}
+
+TEST(HotfixRun, Patch8106OnlyDoesNotStopThePatch)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, kOldVersion);
+    m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite\\Patch\\8106]\n"
+          "\"description\"=\"old\"\n")
+        .answers("no")
+        .create();
+    m.run();
+    EXPECT_EQ(m.readFile(at(kDirX86, kLibrary)), packageFile("plxpwm_ie_com.dll"));
+    expectRecord(kProductKey);  // overwritten
+}
+
+// ------------------------------------------------------------------ Windows version
+
+class HotfixOtherWindows : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(HotfixOtherWindows, IsRefusedWithTheSystemMessage)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, kOldVersion, GetParam());
+    m.answers("ok").create();
+    expectRefusal(m, m.run(), kMsgOsMismatch, kDirX86);
+    expectUntouched(m, kDirX86, kOldVersion, false);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, HotfixOtherWindows, ::testing::Values("6.0", "5.1", "6.2", "10.0"));
+
+// ------------------------------------------------------------------ product version gate
+
+struct VersionCase {
+    const char* version;
+    bool bPatched;
+};
+
+class HotfixProductVersion : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(HotfixProductVersion, GatesThePatch)
+{
+    HotfixMachine m;
+    machine32(m, GetParam().version, kOldVersion);
+    m.answers(GetParam().bPatched ? "no" : "ok").create();
+    HotfixRun run = m.run();
+    if (GetParam().bPatched) {
+        EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO")});
+        expectRecord(kProductKey);
+    } else {
+        expectRefusal(m, run, kMsgVersionMismatch, kDirX86);
+        expectUntouched(m, kDirX86, kOldVersion, false);
+    }
+}
+
+// A version that does not have three decimal parts is never patched.
+INSTANTIATE_TEST_SUITE_P(Versions, HotfixProductVersion,
+                         ::testing::Values(VersionCase{"8.30.33.0", true}, VersionCase{"8.30.0.0", true},
+                                           VersionCase{"8.30.34.0", false}, VersionCase{"8.31.0.0", false},
+                                           VersionCase{"8.29.20.0", false}, VersionCase{"8.30", false},
+                                           VersionCase{"8.30.x.0", false}, VersionCase{"8.30.-1.0", false},
+                                           VersionCase{"8..30.1", false},
+                                           VersionCase{"8.30.4294967296", false}));
+
+// ------------------------------------------------------------------ silent mode
+
+class HotfixSilent : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(HotfixSilent, ShowsNoBoxAndLogsTheDefaultAnswers)
+{
+    HotfixMachine m;
+    demoMachine(m);
+    m.answers("yes,yes").create();
+    HotfixRun run = m.run(GetParam());
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(m.boxes().empty()) << m.screenLog();
+    EXPECT_EQ(m.screenLog().find("ExitWindowsEx"), std::string::npos);
+    expectRecord(kProductKey);
+    EXPECT_EQ(m.readFile(at(kDir32, kLogName)), patchLogBytes({logLine(kMsgRestart, 7)}));
+
+    // A refusal in silent mode is logged with the answer 1.
+    m.run(GetParam());
+    EXPECT_TRUE(m.boxes().empty());
+    EXPECT_EQ(m.readFile(at(kDir32, kLogName)),
+              patchLogBytes({logLine(kMsgRestart, 7), logLine(kMsgAlreadyInstalled, 1)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Switches, HotfixSilent, ::testing::Values("/s", "/S", "-s", "-S", "other /quiet-S"));
+
+TEST(HotfixRun, OtherArgumentsAreIgnored)
+{
+    HotfixMachine m;
+    demoMachine(m);
+    m.answers("no").create();
+    m.run("/q /x --help");
+    EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO")});
+}
+
+// ------------------------------------------------------------------ failures
+
+TEST(HotfixRun, StandardUserChangesNothing)
+{
+    HotfixMachine m;
+    demoMachine(m);
+    m.standardUser().answers("ok,ok").create();
+    HotfixRun run = m.run();
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    // Both copies are refused and reported; no record, no restart question.
+    EXPECT_EQ(m.boxes(), (std::vector<std::string>{box(kMsgFailure, "OK", "IDOK"), box(kMsgFailure, "OK", "IDOK")}));
+    expectUntouched(m, kDir64, kOldVersion, true);
+    expectUntouched(m, kDir32, kOldVersion, false);
+    expectNoRecord();
+    // The log cannot be written either: its lines are dropped.
+    EXPECT_FALSE(m.exists(at(kDir32, kLogName)));
+}
+
+TEST(HotfixRun, PackageWithoutLibrariesRestoresTheInstalledOnes)
+{
+    HotfixMachine m;
+    m.windows("6.1", true)
+        .product(kOldVersion)
+        .installed(kDir32, kOldVersion, false)
+        .installed(kDir64, kOldVersion, true)
+        .package(false)
+        .answers("ok,ok")
+        .create();
+    HotfixRun run = m.run();
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(m.boxes(), (std::vector<std::string>{box(kMsgFailure, "OK", "IDOK"), box(kMsgFailure, "OK", "IDOK")}));
+    // The product keeps working libraries under their own names.
+    expectUntouched(m, kDir64, kOldVersion, true);
+    expectUntouched(m, kDir32, kOldVersion, false);
+    expectNoRecord();
+    EXPECT_EQ(m.readFile(at(kDir32, kLogName)),
+              patchLogBytes({logLine(kMsgFailure, 1), std::string("Failed to update file ") + kDir64 + kLibrary,
+                             logLine(kMsgFailure, 1), std::string("Failed to update file ") + kDir32 + kLibrary}));
+}
+
+TEST(HotfixRun, BoxThatCannotBeShownIsLoggedWithAnswerZero)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, "8.30.33.1");
+    m.create();  // no answers and no terminal
+    HotfixRun run = m.run();
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(m.readFile(at(kDirX86, kLogName)), patchLogBytes({logLine(kMsgAlreadyInstalled, 0)}));
+}
