@@ -1,0 +1,116 @@
+// Shared pieces of the file, text and process conformance cases: each file
+// case works in its own directory C:\plxconformance\<case>, emptied before and
+// removed after the case.
+#ifndef PLX_FILE_CONFORMANCE_H
+#define PLX_FILE_CONFORMANCE_H
+
+#include "plx_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace conf {
+
+typedef std::basic_string<WCHAR> Text;
+
+inline Text text(const char* ascii) {
+    Text out;
+    for (; *ascii; ++ascii) out += static_cast<WCHAR>(static_cast<unsigned char>(*ascii));
+    return out;
+}
+
+// UTF-16 to UTF-8, for messages and comparisons.
+inline std::string narrow(const WCHAR* wide) {
+    std::string out;
+    for (; wide && *wide; ++wide) {
+        unsigned c = static_cast<unsigned>(*wide);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+inline std::string narrow(const Text& wide) { return narrow(wide.c_str()); }
+
+// A file handle that closes itself.
+class File {
+public:
+    explicit File(HANDLE handle = INVALID_HANDLE_VALUE) : m_handle(handle) {}
+    ~File() { close(); }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    HANDLE get() const { return m_handle; }
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    void close() {
+        if (valid()) CloseHandle(m_handle);
+        m_handle = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+// Removes a directory tree through Win32 (FindFirstFileW, DeleteFileW, RemoveDirectoryW).
+inline void removeTree(const Text& dir) {
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW((dir + text("\\*")).c_str(), &data);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            Text name = data.cFileName;
+            if (name == text(".") || name == text("..")) continue;
+            Text path = dir + text("\\") + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(path);
+            else DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &data));
+        FindClose(search);
+    }
+    RemoveDirectoryW(dir.c_str());
+}
+
+// Writes a whole file; false on failure.
+inline bool writeFile(const Text& path, const std::string& bytes) {
+    File file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file.valid() && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+// The whole content of a file; "<missing>" when it cannot be opened.
+inline std::string readFile(const Text& path) {
+    File file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                          nullptr));
+    if (!file.valid()) return "<missing>";
+    std::string bytes;
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
+    return bytes;
+}
+
+// A case with its own empty directory C:\plxconformance\<case>.
+class FileCase : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CreateDirectoryW(text("C:\\plxconformance").c_str(), nullptr);
+        m_dir = text("C:\\plxconformance\\") + text(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        removeTree(m_dir);
+        ASSERT_TRUE(CreateDirectoryW(m_dir.c_str(), nullptr)) << GetLastError();
+    }
+    void TearDown() override { removeTree(m_dir); }
+
+    Text path(const char* name) const { return m_dir + text("\\") + text(name); }
+
+    Text m_dir;
+};
+
+}  // namespace conf
+
+#endif

@@ -1,0 +1,271 @@
+// CreateFileW dispositions, reading, writing and seeking, copy, move, delete,
+// directories and attributes as the system relies on them.
+#include "file_conformance.h"
+
+using namespace conf;
+
+namespace {
+
+HANDLE openWith(const Text& path, DWORD access, DWORD share, DWORD disposition) {
+    return CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+class CreateFileCase : public FileCase {};
+class FileCopyMove : public FileCase {};
+class DirectoryCase : public FileCase {};
+
+}  // namespace
+
+TEST_F(CreateFileCase, DispositionsOnMissingFile) {
+    Text f = path("a.txt");
+    SetLastError(1234);
+    File missing(openWith(f, GENERIC_READ, 0, OPEN_EXISTING));
+    EXPECT_FALSE(missing.valid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+
+    File truncated(openWith(f, GENERIC_WRITE, 0, TRUNCATE_EXISTING));
+    EXPECT_FALSE(truncated.valid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+
+    SetLastError(1234);
+    File created(openWith(f, GENERIC_WRITE, 0, OPEN_ALWAYS));
+    ASSERT_TRUE(created.valid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError()) << "OPEN_ALWAYS creating a file";
+    created.close();
+
+    ASSERT_TRUE(DeleteFileW(f.c_str()));
+    SetLastError(1234);
+    File always(openWith(f, GENERIC_WRITE, 0, CREATE_ALWAYS));
+    ASSERT_TRUE(always.valid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError()) << "CREATE_ALWAYS creating a file";
+}
+
+TEST_F(CreateFileCase, DispositionsOnExistingFile) {
+    Text f = path("a.txt");
+    ASSERT_TRUE(writeFile(f, "hello"));
+
+    SetLastError(1234);
+    File opened(openWith(f, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS));
+    ASSERT_TRUE(opened.valid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_EQ(5u, GetFileSize(opened.get(), nullptr)) << "OPEN_ALWAYS keeps the content";
+    opened.close();
+
+    File created(openWith(f, GENERIC_WRITE, 0, CREATE_NEW));
+    EXPECT_FALSE(created.valid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), GetLastError());
+
+    SetLastError(1234);
+    File existing(openWith(f, GENERIC_READ, 0, OPEN_EXISTING));
+    ASSERT_TRUE(existing.valid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError()) << "OPEN_EXISTING sets no error";
+    existing.close();
+
+    SetLastError(1234);
+    File replaced(openWith(f, GENERIC_WRITE, 0, CREATE_ALWAYS));
+    ASSERT_TRUE(replaced.valid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_EQ(0u, GetFileSize(replaced.get(), nullptr)) << "CREATE_ALWAYS truncates";
+    replaced.close();
+
+    ASSERT_TRUE(writeFile(f, "hello"));
+    File truncated(openWith(f, GENERIC_WRITE, 0, TRUNCATE_EXISTING));
+    ASSERT_TRUE(truncated.valid());
+    EXPECT_EQ(0u, GetFileSize(truncated.get(), nullptr));
+}
+
+TEST_F(CreateFileCase, MissingDirectoryAndDirectoryAsFile) {
+    File inMissing(openWith(path("nodir\\a.txt"), GENERIC_WRITE, 0, CREATE_ALWAYS));
+    EXPECT_FALSE(inMissing.valid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+
+    ASSERT_TRUE(CreateDirectoryW(path("sub").c_str(), nullptr));
+    File dir(openWith(path("sub"), GENERIC_READ, 0, OPEN_EXISTING));
+    EXPECT_FALSE(dir.valid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+}
+
+TEST_F(CreateFileCase, WriteAppendAtEndAndRead) {
+    Text f = path("log.txt");
+    {
+        File file(openWith(f, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS));
+        ASSERT_TRUE(file.valid());
+        DWORD n = 0;
+        ASSERT_TRUE(WriteFile(file.get(), "one\n", 4, &n, nullptr));
+        EXPECT_EQ(4u, n);
+    }
+    {
+        File file(openWith(f, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS));
+        ASSERT_TRUE(file.valid());
+        EXPECT_EQ(4u, SetFilePointer(file.get(), 0, nullptr, FILE_END));
+        DWORD n = 0;
+        ASSERT_TRUE(WriteFile(file.get(), "two\n", 4, &n, nullptr));
+        EXPECT_EQ(8u, GetFileSize(file.get(), nullptr));
+        EXPECT_EQ(2u, SetFilePointer(file.get(), -6, nullptr, FILE_CURRENT));
+        EXPECT_EQ(1u, SetFilePointer(file.get(), 1, nullptr, FILE_BEGIN));
+    }
+    EXPECT_EQ("one\ntwo\n", readFile(f));
+
+    File reader(openWith(f, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+    ASSERT_TRUE(reader.valid());
+    char buffer[16] = {};
+    DWORD n = 99;
+    EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(reader.get(), -1, nullptr, FILE_BEGIN));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NEGATIVE_SEEK), GetLastError());
+    ASSERT_TRUE(ReadFile(reader.get(), buffer, sizeof buffer, &n, nullptr));
+    EXPECT_EQ(8u, n) << "a short read at the end is a success";
+    ASSERT_TRUE(ReadFile(reader.get(), buffer, sizeof buffer, &n, nullptr));
+    EXPECT_EQ(0u, n) << "reading at the end gives 0 bytes and TRUE";
+    EXPECT_FALSE(WriteFile(reader.get(), "x", 1, &n, nullptr)) << "no write access";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+}
+
+TEST_F(CreateFileCase, SetFilePointerWithHighPart) {
+    Text f = path("a.bin");
+    ASSERT_TRUE(writeFile(f, "0123456789"));
+    File file(openWith(f, GENERIC_READ, 0, OPEN_EXISTING));
+    ASSERT_TRUE(file.valid());
+    LONG high = 0;
+    EXPECT_EQ(10u, SetFilePointer(file.get(), 0, &high, FILE_END));
+    EXPECT_EQ(0, high);
+    DWORD sizeHigh = 77;
+    EXPECT_EQ(10u, GetFileSize(file.get(), &sizeHigh));
+    EXPECT_EQ(0u, sizeHigh);
+}
+
+TEST_F(CreateFileCase, CloseHandleTwiceFails) {
+    HANDLE file = openWith(path("a.txt"), GENERIC_WRITE, 0, CREATE_ALWAYS);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    EXPECT_TRUE(CloseHandle(file));
+    // Closing an invalid handle raises an exception under a debugger on Windows; none is attached here.
+    EXPECT_FALSE(CloseHandle(file));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+}
+
+TEST_F(CreateFileCase, ShareModesWithinTheProcess) {
+    Text f = path("shared.txt");
+    ASSERT_TRUE(writeFile(f, "x"));
+    File exclusive(openWith(f, GENERIC_READ, 0, OPEN_EXISTING));
+    ASSERT_TRUE(exclusive.valid());
+    File second(openWith(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
+    EXPECT_FALSE(second.valid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    exclusive.close();
+
+    File reader(openWith(f, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+    ASSERT_TRUE(reader.valid());
+    File otherReader(openWith(f, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+    EXPECT_TRUE(otherReader.valid()) << "readers that share reading";
+    File writer(openWith(f, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING));
+    EXPECT_FALSE(writer.valid()) << "the readers do not share writing";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    File narrow(openWith(f, GENERIC_READ, 0, OPEN_EXISTING));
+    EXPECT_FALSE(narrow.valid()) << "a new handle must share what the open ones hold";
+
+    EXPECT_FALSE(DeleteFileW(f.c_str())) << "open without FILE_SHARE_DELETE";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    reader.close();
+    otherReader.close();
+    EXPECT_TRUE(DeleteFileW(f.c_str()));
+}
+
+TEST_F(FileCopyMove, CopyFileReplaceSemantics) {
+    Text a = path("a.txt"), b = path("b.txt");
+    ASSERT_TRUE(writeFile(a, "new"));
+    ASSERT_TRUE(CopyFileW(a.c_str(), b.c_str(), TRUE));
+    EXPECT_EQ("new", readFile(b));
+
+    ASSERT_TRUE(writeFile(b, "old content"));
+    EXPECT_FALSE(CopyFileW(a.c_str(), b.c_str(), TRUE));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), GetLastError());
+    EXPECT_EQ("old content", readFile(b));
+    EXPECT_TRUE(CopyFileW(a.c_str(), b.c_str(), FALSE));
+    EXPECT_EQ("new", readFile(b));
+
+    EXPECT_FALSE(CopyFileW(path("missing.txt").c_str(), b.c_str(), FALSE));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_FALSE(CopyFileW(a.c_str(), path("nodir\\b.txt").c_str(), FALSE));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+}
+
+TEST_F(FileCopyMove, MoveFileExReplaceSemantics) {
+    Text a = path("lib.dll"), bak = path("lib.dll.bak");
+    ASSERT_TRUE(writeFile(a, "installed"));
+    ASSERT_TRUE(writeFile(bak, "older backup"));
+    EXPECT_FALSE(MoveFileExW(a.c_str(), bak.c_str(), 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_EQ("installed", readFile(a));
+
+    EXPECT_TRUE(MoveFileExW(a.c_str(), bak.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ("installed", readFile(bak));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(a.c_str()));
+
+    EXPECT_FALSE(MoveFileExW(a.c_str(), bak.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+
+    EXPECT_TRUE(MoveFileExW(bak.c_str(), a.c_str(), 0));
+    EXPECT_EQ("installed", readFile(a));
+}
+
+TEST_F(FileCopyMove, DeleteFile) {
+    Text a = path("a.txt");
+    ASSERT_TRUE(writeFile(a, "x"));
+    EXPECT_TRUE(DeleteFileW(a.c_str()));
+    EXPECT_FALSE(DeleteFileW(a.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_FALSE(DeleteFileW(path("nodir\\a.txt").c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    ASSERT_TRUE(CreateDirectoryW(path("sub").c_str(), nullptr));
+    EXPECT_FALSE(DeleteFileW(path("sub").c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+}
+
+TEST_F(DirectoryCase, CreateDirectoryErrors) {
+    Text sub = path("sub");
+    EXPECT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
+    EXPECT_FALSE(CreateDirectoryW(sub.c_str(), nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    ASSERT_TRUE(writeFile(path("file"), "x"));
+    EXPECT_FALSE(CreateDirectoryW(path("file").c_str(), nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_FALSE(CreateDirectoryW(path("missing\\sub").c_str(), nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    EXPECT_TRUE(CreateDirectoryW(path("sub\\deeper\\").c_str(), nullptr)) << "a trailing separator is accepted";
+}
+
+TEST_F(DirectoryCase, RemoveDirectory) {
+    Text sub = path("sub");
+    ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
+    ASSERT_TRUE(writeFile(sub + text("\\f"), "x"));
+    EXPECT_FALSE(RemoveDirectoryW(sub.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), GetLastError());
+    ASSERT_TRUE(DeleteFileW((sub + text("\\f")).c_str()));
+    EXPECT_TRUE(RemoveDirectoryW(sub.c_str()));
+    EXPECT_FALSE(RemoveDirectoryW(sub.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
+TEST_F(DirectoryCase, FileAttributes) {
+    ASSERT_TRUE(writeFile(path("f.txt"), "x"));
+    DWORD file = GetFileAttributesW(path("f.txt").c_str());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, file);
+    EXPECT_EQ(0u, file & FILE_ATTRIBUTE_DIRECTORY);
+    DWORD dir = GetFileAttributesW(m_dir.c_str());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, dir);
+    EXPECT_NE(0u, dir & FILE_ATTRIBUTE_DIRECTORY);
+
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path("none.txt").c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path("nodir\\none.txt").c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+}
+
+TEST_F(DirectoryCase, NamesIgnoreCaseAndAcceptBothSeparators) {
+    ASSERT_TRUE(CreateDirectoryW(path("MixedCase").c_str(), nullptr));
+    ASSERT_TRUE(writeFile(path("MixedCase\\File.TXT"), "abc"));
+    EXPECT_EQ("abc", readFile(path("mixedcase\\file.txt")));
+    EXPECT_EQ("abc", readFile(path("MIXEDCASE/FILE.txt")));
+    EXPECT_FALSE(CreateDirectoryW(path("MIXEDCASE").c_str(), nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_EQ("abc", readFile(path("MixedCase\\..\\MixedCase\\.\\File.TXT")));
+}
