@@ -1,0 +1,289 @@
+// The .reg reader and writer of the simulated registry.
+#include "src/reg_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace plxsim;
+
+namespace {
+
+std::string utf16leWithBom(const std::u16string& text) {
+    std::string bytes("\xFF\xFE", 2);
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+std::string utf8(const std::u16string& text) {
+    std::string out;
+    for (char16_t c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::vector<BYTE> utf16Bytes(const std::u16string& text) {
+    std::vector<BYTE> data;
+    for (char16_t c : text) {
+        data.push_back(static_cast<BYTE>(c & 0xFF));
+        data.push_back(static_cast<BYTE>(c >> 8));
+    }
+    return data;
+}
+
+// As regedit exports it from a 64-bit Windows 7: out of order, with a hex list
+// wrapped over lines, a comment and sections for missing parents left out.
+const std::u16string kExport =
+    u"Windows Registry Editor Version 5.00\r\n"
+    u"\r\n"
+    u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Orvane\\Vaultline Security Suite]\r\n"
+    u"\"Version\"=\"8.30.20.0\"\r\n"
+    u"\"InstallPath\"=\"C:\\\\Program Files (x86)\\\\Orvane\\\\Vaultline\\\\\"\r\n"
+    u"\"Quote\"=\"say \\\"hi\\\"\"\r\n"
+    u"\"Gr\u00fc\u00dfe\"=\"\u65e5\u672c\u8a9e\"\r\n"
+    u"@=\"default\"\r\n"
+    u"\r\n"
+    u"; a comment line\r\n"
+    u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\r\n"
+    u"\"Version\"=\"8.30.20.0\"\r\n"
+    u"\"Count\"=dword:0000002a\r\n"
+    u"\"Path\"=hex(2):25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,6f,00,74,00,\\\r\n"
+    u"  25,00,5c,00,78,00,00,00\r\n"
+    u"\"List\"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00\r\n"
+    u"\"Blob\"=hex:00,01,ff\r\n"
+    u"\"Empty\"=hex:\r\n"
+    u"\"Q\"=hex(b):08,07,06,05,04,03,02,01\r\n"
+    u"\"None\"=hex(0):\r\n"
+    u"\r\n"
+    u"[HKEY_CURRENT_USER\\Software\\Orvane]\r\n"
+    u"\"gone\"=\"x\"\r\n"
+    u"\"gone\"=-\r\n"
+    u"\r\n"
+    u"[HKEY_CURRENT_USER\\Software\\Orvane\\Doomed]\r\n"
+    u"\"v\"=dword:00000001\r\n"
+    u"\r\n"
+    u"[-HKEY_CURRENT_USER\\Software\\Orvane\\Doomed]\r\n"
+    u"\r\n";
+
+RegValue* valueAt(RegTree& tree, const std::u16string& root, const std::u16string& path, const std::u16string& name) {
+    RegKey* key = tree.find(root, splitKeyPath(path));
+    return key ? key->findValue(name) : nullptr;
+}
+
+void checkExport(RegTree& tree) {
+    const std::u16string lm = u"HKEY_LOCAL_MACHINE";
+    RegValue* v = valueAt(tree, lm, u"SOFTWARE\\WOW6432Node\\Orvane\\Vaultline Security Suite", u"installpath");
+    ASSERT_NE(nullptr, v);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), v->type);
+    EXPECT_EQ(utf16Bytes(std::u16string(u"C:\\Program Files (x86)\\Orvane\\Vaultline\\") + u'\0'), v->data);
+    v = valueAt(tree, lm, u"SOFTWARE\\Wow6432Node\\Orvane\\Vaultline Security Suite", u"Quote");
+    ASSERT_NE(nullptr, v);
+    EXPECT_EQ(utf16Bytes(std::u16string(u"say \"hi\"") + u'\0'), v->data);
+    v = valueAt(tree, lm, u"SOFTWARE\\Wow6432Node\\Orvane\\Vaultline Security Suite", u"GR\u00dc\u00dfE");
+    ASSERT_NE(nullptr, v);
+    EXPECT_EQ(utf16Bytes(std::u16string(u"\u65e5\u672c\u8a9e") + u'\0'), v->data);
+    v = valueAt(tree, lm, u"SOFTWARE\\Wow6432Node\\Orvane\\Vaultline Security Suite", u"");
+    ASSERT_NE(nullptr, v);
+
+    const std::u16string suite = u"SOFTWARE\\Orvane\\Vaultline Security Suite";
+    v = valueAt(tree, lm, suite, u"Count");
+    ASSERT_NE(nullptr, v);
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), v->type);
+    EXPECT_EQ((std::vector<BYTE>{0x2a, 0, 0, 0}), v->data);
+    v = valueAt(tree, lm, suite, u"Path");
+    ASSERT_NE(nullptr, v);
+    EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), v->type);
+    EXPECT_EQ(utf16Bytes(std::u16string(u"%SystemRoot%\\x") + u'\0'), v->data);
+    v = valueAt(tree, lm, suite, u"List");
+    ASSERT_NE(nullptr, v);
+    EXPECT_EQ(static_cast<DWORD>(REG_MULTI_SZ), v->type);
+    EXPECT_EQ(12u, v->data.size());
+    v = valueAt(tree, lm, suite, u"Blob");
+    ASSERT_NE(nullptr, v);
+    EXPECT_EQ((std::vector<BYTE>{0, 1, 0xff}), v->data);
+    v = valueAt(tree, lm, suite, u"Empty");
+    ASSERT_NE(nullptr, v);
+    EXPECT_EQ(static_cast<DWORD>(REG_BINARY), v->type);
+    EXPECT_TRUE(v->data.empty());
+    v = valueAt(tree, lm, suite, u"Q");
+    ASSERT_NE(nullptr, v);
+    EXPECT_EQ(static_cast<DWORD>(REG_QWORD), v->type);
+    v = valueAt(tree, lm, suite, u"None");
+    ASSERT_NE(nullptr, v);
+    EXPECT_EQ(static_cast<DWORD>(REG_NONE), v->type);
+
+    RegKey* orvane = tree.find(u"HKEY_CURRENT_USER", splitKeyPath(u"Software\\Orvane"));
+    ASSERT_NE(nullptr, orvane);
+    EXPECT_TRUE(orvane->values.empty());
+    EXPECT_EQ(nullptr, orvane->findSub(u"Doomed"));
+    // Parents named by no section exist.
+    EXPECT_NE(nullptr, tree.find(u"HKEY_LOCAL_MACHINE", splitKeyPath(u"SOFTWARE\\Orvane")));
+}
+
+RegTree& machineTree(RegTree& tree) {
+    tree.allowRoots(RegTree::machineRoots());
+    return tree;
+}
+
+TEST(RegFile, ReadsARegeditExportInUtf16AndUtf8) {
+    for (const std::string& bytes :
+         {utf16leWithBom(kExport), utf8(kExport), std::string("\xEF\xBB\xBF") + utf8(kExport)}) {
+        RegTree tree;
+        RegParseResult result = parseRegText(decodeRegBytes(bytes), machineTree(tree), false);
+        EXPECT_TRUE(result.hasHeader);
+        EXPECT_EQ(0u, result.badLines);
+        checkExport(tree);
+    }
+}
+
+TEST(RegFile, WritesRegeditLayoutAndReadsItBackUnchanged) {
+    RegTree tree;
+    parseRegText(kExport, machineTree(tree), false);
+    std::string bytes = formatRegFile(tree, false);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ('\xFF', bytes[0]);
+    EXPECT_EQ('\xFE', bytes[1]);
+    std::u16string text = formatRegText(tree, false);
+    EXPECT_EQ(0u, text.find(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\r\n"));
+    EXPECT_NE(std::u16string::npos, text.find(u"\"Count\"=dword:0000002a\r\n"));
+    EXPECT_NE(std::u16string::npos, text.find(u"\"Version\"=\"8.30.20.0\"\r\n"));
+    EXPECT_NE(std::u16string::npos, text.find(u"\"Quote\"=\"say \\\"hi\\\"\"\r\n"));
+    EXPECT_NE(std::u16string::npos, text.find(u"\"Path\"=hex(2):25,00,"));
+    EXPECT_NE(std::u16string::npos, text.find(u"\"Q\"=hex(b):08,07,"));
+    EXPECT_NE(std::u16string::npos, text.find(u"\"None\"=hex(0):\r\n"));
+    // Sections in sorted order, each followed by a blank line; no bare LF; lines within 80 columns.
+    EXPECT_LT(text.find(u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane]"),
+              text.find(u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node]"));
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(u"\r\n", start);
+        ASSERT_NE(std::u16string::npos, end);
+        EXPECT_EQ(std::u16string::npos, text.substr(start, end - start).find(u'\n'));
+        std::u16string line = text.substr(start, end - start);
+        if (line.find(u"=hex") != std::u16string::npos || line.rfind(u"  ", 0) == 0) {
+            EXPECT_LE(line.size(), 80u);
+        }
+        start = end + 2;
+    }
+    EXPECT_NE(std::u16string::npos, text.find(u",\\\r\n  "));
+
+    RegTree again;
+    RegParseResult result = parseRegText(decodeRegBytes(bytes), machineTree(again), false);
+    EXPECT_EQ(0u, result.badLines);
+    checkExport(again);
+    EXPECT_EQ(bytes, formatRegFile(again, false));
+}
+
+TEST(RegFile, LongBinaryWrapsAndSurvives) {
+    RegTree tree;
+    RegKey* key = machineTree(tree).root(u"HKEY_CURRENT_USER", true)->addSub(u"K", false);
+    std::vector<BYTE> data;
+    for (int i = 0; i < 300; ++i) data.push_back(static_cast<BYTE>(i * 7));
+    key->setValue(u"a rather long value name to push the first line", REG_BINARY, data);
+    RegTree again;
+    parseRegText(formatRegText(tree, false), machineTree(again), false);
+    RegValue* v = again.find(u"HKEY_CURRENT_USER", {u"K"})->findValue(u"a rather long value name to push the first line");
+    ASSERT_NE(nullptr, v);
+    EXPECT_EQ(data, v->data);
+}
+
+// Text that "name"="text" cannot carry exactly is written as a hex list.
+TEST(RegFile, OddStringsAndDwordsRoundTripAsHex) {
+    RegTree tree;
+    RegKey* key = machineTree(tree).root(u"HKEY_CURRENT_USER", true)->addSub(u"K", false);
+    key->setValue(u"noTerminator", REG_SZ, utf16Bytes(u"ab"));
+    key->setValue(u"newline", REG_SZ, utf16Bytes(std::u16string(u"a\r\nb") + u'\0'));
+    key->setValue(u"embedded", REG_SZ, utf16Bytes(std::u16string(u"a\0b", 3) + u'\0'));
+    key->setValue(u"emptySz", REG_SZ, {});
+    key->setValue(u"shortDword", REG_DWORD, {1, 2});
+    key->setValue(u"odd\\name\"", REG_BINARY, {9});
+    std::u16string text = formatRegText(tree, false);
+    EXPECT_NE(std::u16string::npos, text.find(u"\"noTerminator\"=hex(1):61,00,62,00\r\n"));
+    EXPECT_NE(std::u16string::npos, text.find(u"\"shortDword\"=hex(4):01,02\r\n"));
+    EXPECT_NE(std::u16string::npos, text.find(u"\"odd\\\\name\\\"\"=hex:09\r\n"));
+    RegTree again;
+    parseRegText(text, machineTree(again), false);
+    RegKey* back = again.find(u"HKEY_CURRENT_USER", {u"K"});
+    ASSERT_NE(nullptr, back);
+    ASSERT_EQ(key->values.size(), back->values.size());
+    for (size_t i = 0; i < key->values.size(); ++i) {
+        EXPECT_EQ(key->values[i].name, back->values[i].name);
+        EXPECT_EQ(key->values[i].type, back->values[i].type);
+        EXPECT_EQ(key->values[i].data, back->values[i].data);
+    }
+}
+
+TEST(RegFile, EmptyAndHeaderlessFilesLoad) {
+    RegTree tree;
+    RegParseResult result = parseRegText(decodeRegBytes(""), machineTree(tree), false);
+    EXPECT_FALSE(result.hasHeader);
+    EXPECT_EQ(0u, result.badLines);
+    EXPECT_TRUE(tree.roots().empty());
+
+    result = parseRegText(u"[HKEY_CURRENT_USER\\Software\\X]\n\"a\"=dword:1\n", tree, false);
+    EXPECT_EQ(0u, result.badLines);
+    ASSERT_NE(nullptr, valueAt(tree, u"HKEY_CURRENT_USER", u"Software\\x", u"A"));
+}
+
+TEST(RegFile, BadLinesAreCountedAndSkipped) {
+    RegTree tree;
+    RegParseResult result = parseRegText(u"Windows Registry Editor Version 5.00\n"
+                                         u"[HKEY_NOWHERE\\x]\n"
+                                         u"\"lost\"=dword:1\n"
+                                         u"[HKEY_CURRENT_USER\\k]\n"
+                                         u"\"bad\"=dword:123456789\n"
+                                         u"\"alsoBad\"=hex:1,zz\n"
+                                         u"garbage\n"
+                                         u"\"good\"=\"yes\"\n",
+                                         machineTree(tree), false);
+    EXPECT_EQ(5u, result.badLines);
+    EXPECT_NE(nullptr, valueAt(tree, u"HKEY_CURRENT_USER", u"k", u"good"));
+    EXPECT_EQ(nullptr, valueAt(tree, u"HKEY_CURRENT_USER", u"k", u"bad"));
+}
+
+TEST(RegFile, AnsiExportsReadAsLatin1) {
+    RegTree tree;
+    std::string bytes = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\k]\r\n\"n\"=\"caf\xE9\"\r\n";
+    RegParseResult result = parseRegText(decodeRegBytes(bytes), machineTree(tree), false);
+    EXPECT_TRUE(result.hasHeader);
+    RegValue* v = valueAt(tree, u"HKEY_CURRENT_USER", u"k", u"n");
+    ASSERT_NE(nullptr, v);
+    EXPECT_EQ(utf16Bytes(std::u16string(u"caf\u00e9") + u'\0'), v->data);
+}
+
+TEST(RegFile, VolatileKeysGoOnlyToTheVolatilePart) {
+    RegTree tree;
+    RegKey* stable = machineTree(tree).root(u"HKEY_CURRENT_USER", true)->addSub(u"Stable", false);
+    RegKey* vol = stable->addSub(u"Vol", true);
+    vol->setValue(u"x", REG_DWORD, {1, 0, 0, 0});
+    vol->addSub(u"Inner", true);
+    std::u16string persistent = formatRegText(tree, false);
+    std::u16string transient = formatRegText(tree, true);
+    EXPECT_NE(std::u16string::npos, persistent.find(u"[HKEY_CURRENT_USER\\Stable]"));
+    EXPECT_EQ(std::u16string::npos, persistent.find(u"Vol"));
+    EXPECT_EQ(std::u16string::npos, transient.find(u"[HKEY_CURRENT_USER\\Stable]"));
+    EXPECT_NE(std::u16string::npos, transient.find(u"[HKEY_CURRENT_USER\\Stable\\Vol]\r\n\"x\"=dword:00000001"));
+
+    RegTree again;
+    parseRegText(persistent, machineTree(again), false);
+    parseRegText(transient, again, true);
+    RegKey* back = again.find(u"HKEY_CURRENT_USER", {u"Stable", u"Vol", u"Inner"});
+    ASSERT_NE(nullptr, back);
+    EXPECT_TRUE(back->isVolatile);
+    EXPECT_FALSE(again.find(u"HKEY_CURRENT_USER", {u"Stable"})->isVolatile);
+}
+
+}  // namespace
