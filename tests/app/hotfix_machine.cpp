@@ -125,6 +125,26 @@ HotfixMachine& HotfixMachine::answers(const std::string& list)
     return *this;
 }
 
+void HotfixMachine::answersNow(const std::string& list)
+{
+    const std::string ini = m_machine.dir() + "/machine.ini";
+    std::istringstream in(readHostFile(ini));
+    std::string text;
+    bool bPlaced = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("Answers=", 0) == 0)
+            continue;
+        text += line + "\n";
+        if (line == "[Display]") {
+            text += "Answers=" + list + "\n";
+            bPlaced = true;
+        }
+    }
+    if (!bPlaced)
+        text += "[Display]\nAnswers=" + list + "\n";
+    std::ofstream(ini, std::ios::binary | std::ios::trunc) << text;
+}
+
 HotfixMachine& HotfixMachine::reg(const std::string& regText)
 {
     m_machine.reg(regText);

@@ -36,6 +36,9 @@ public:
     HotfixMachine& standardUser();
     // Message box answers in order: "ok", "yes", "no", ...
     HotfixMachine& answers(const std::string& list);
+    // Replaces the answers of a created machine for the next runs (each
+    // process takes the answers from the first).
+    void answersNow(const std::string& list);
     HotfixMachine& reg(const std::string& regText);
     // The product's keys (current location) with this Version, in the
     // process's own registry view and, on x64, InstallPath in the 64-bit view;
