@@ -183,9 +183,8 @@ DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize)
                 out += fromUtf8(value);
                 i = close + 1;
             } else {
-                // Unknown: "%NAME" stays, and the closing '%' may open the next name.
-                out += src.substr(i, close - i);
-                i = close;
+                out += src.substr(i, close - i + 1);  // an unknown "%NAME%" stays as written
+                i = close + 1;
             }
         }
     }

@@ -292,6 +292,11 @@ int WINAPIV wsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, ...) {
         } else if (p[0] == u'I' && p[1] == u'6' && p[2] == u'4') {
             is64 = true;
             p += 3;
+        } else if (p[0] == u'I' && p[1] == u'3' && p[2] == u'2') {
+            p += 3;
+        } else if (p[0] == u'I') {
+            is64 = sizeof(void*) == 8;  // pointer-sized
+            ++p;
         }
         char type = *p < 0x80 ? static_cast<char>(*p) : '?';
         if (!*p) break;
