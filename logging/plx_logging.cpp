@@ -1,5 +1,6 @@
 #include "plx_logging.h"
 
+#include <cerrno>
 #include <new>
 
 namespace {
@@ -187,6 +188,7 @@ bool CPLXDetailedLog::passesFilter(CPLXLogRecord& record) {
 
 bool CPLXDetailedLog::write() {
     DWORD ulLastError = GetLastError();
+    int nErrno = errno;
     bool bWritten = false;
     try {
         if (passesFilter(m_record)) {
@@ -198,6 +200,7 @@ bool CPLXDetailedLog::write() {
     } catch (...) {
         bWritten = false;
     }
+    errno = nErrno;
     SetLastError(ulLastError);
     return bWritten;
 }
@@ -226,6 +229,7 @@ bool CPLXSimpleLog::logNow() {
 
 bool CPLXSimpleLog::write() {
     DWORD ulLastError = GetLastError();
+    int nErrno = errno;
     bool bWritten = false;
     try {
         if (passesLevelFilter(m_record)) {
@@ -237,6 +241,7 @@ bool CPLXSimpleLog::write() {
     } catch (...) {
         bWritten = false;
     }
+    errno = nErrno;
     SetLastError(ulLastError);
     return bWritten;
 }

@@ -90,6 +90,8 @@ protected:
     CPLXDetailedLog(USHORT usOutputs, bool bLogOnDestroy);
     bool passesFilter(CPLXLogRecord& record);
     // The steps of logNow without a virtual call (constructors, destructor).
+    // Keeps the thread's last-error value, and errno, which catch-all
+    // handlers report after an entry was written.
     bool write();
 
     CPLXLogRecord m_record;

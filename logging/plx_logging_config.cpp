@@ -1,5 +1,7 @@
 #include "plx_logging_config.h"
 
+#include <cerrno>
+
 LONG g_dynamicLoggingState = 0;
 DWORD g_maxLogFileNum = 1;
 DWORD g_maxLogFileSize = 10240;
@@ -204,6 +206,7 @@ bool plxReadProcessLogSettingsOnce() {
         return g_dynamicLoggingState == 1;
     }
     DWORD ulLastError = GetLastError();
+    int nErrno = errno;
     try {
         readProcessLogSettings();
     } catch (...) {
@@ -211,6 +214,7 @@ bool plxReadProcessLogSettingsOnce() {
     if (g_dynamicLoggingState == 0) {
         g_dynamicLoggingState = 2;
     }
+    errno = nErrno;
     SetLastError(ulLastError);
     return g_dynamicLoggingState == 1;
 }

@@ -1,5 +1,6 @@
 #include "plx_method_trace.h"
 
+#include <cerrno>
 #include <new>
 
 _CPLXLogEntry::_CPLXLogEntry(LPCWSTR szClassName, LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine,
@@ -42,18 +43,22 @@ void CPLXMethodTrace::setResult(ULONG ulResultKind, ULONG ulCode) {
 
 CPLXMethodTrace* plxStartTrace(LPCWSTR szClassName, LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine) {
     DWORD ulLastError = GetLastError();
+    int nErrno = errno;
     CPLXMethodTrace* pTrace = nullptr;
     try {
         pTrace = new (std::nothrow) CPLXMethodTrace(szClassName, szMethodName, szSourceFile, ulLine);
     } catch (...) {
         pTrace = nullptr;
     }
+    errno = nErrno;
     SetLastError(ulLastError);
     return pTrace;
 }
 
 void plxEndTrace(CPLXMethodTrace* pTrace) {
     DWORD ulLastError = GetLastError();
+    int nErrno = errno;
     delete pTrace;
+    errno = nErrno;
     SetLastError(ulLastError);
 }

@@ -37,7 +37,7 @@ private:
 };
 
 // Allocates the trace (null on failure) and frees it, writing EXIT; both keep
-// the thread's last-error value.
+// the thread's last-error value and errno.
 CPLXMethodTrace* plxStartTrace(LPCWSTR szClassName, LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine);
 void plxEndTrace(CPLXMethodTrace* pTrace);
 
