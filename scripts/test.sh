@@ -132,6 +132,19 @@ if [[ ${BUILD_OK[win64]} == 1 ]]; then
     fi
 fi
 
+# ------------------------------------------------------------------ the shipped installer
+# Compiled only; its import table and manifest are checked (no version.dll import).
+if [[ ${BUILD_OK[win32]} == 1 ]]; then
+    echo "== win32 plxhotfix.exe imports and manifest"
+    if ctest --test-dir "$ROOT/build/win32" -R '^plxhotfix_imports$' --output-on-failure >"$ROOT/build/win32/imports.log" 2>&1 &&
+        grep -q '1 tests passed' "$ROOT/build/win32/imports.log"; then
+        passed=$((passed + 1))
+    else
+        cat "$ROOT/build/win32/imports.log"
+        note_problem "win32 plxhotfix.exe imports"
+    fi
+fi
+
 # ------------------------------------------------------------------ summary
 elapsed=$(($(date +%s) - START))
 echo
