@@ -5,6 +5,7 @@
 
 CPLXPolicyStringSetting::CPLXPolicyStringSetting() : m_bExpand(false) {
     PLX_TRACE("CPLXPolicyStringSetting", "CPLXPolicyStringSetting");
+    m_ulType = PLX_POLICY_TYPE_STRING;
     plxTrace.done();
 }
 
