@@ -49,8 +49,8 @@ version_of() {
 
 echo
 echo "== message boxes of this run (screen.log)"
-tail -n +"$((screen_before + 1))" "$machine/screen.log" 2>/dev/null | sed 's/^/   /'
-[[ -s $machine/screen.log ]] || echo "   (none)"
+shown=$(tail -n +"$((screen_before + 1))" "$machine/screen.log" 2>/dev/null)
+if [[ -n $shown ]]; then sed 's/^/   /' <<<"$shown"; else echo "   (none)"; fi
 
 echo
 echo "== add-on libraries"
@@ -58,9 +58,9 @@ for dir in "$PLX_DIR64" "$PLX_DIR32"; do
     host=$(plx_host_path "$machine" "$dir")
     for name in plxpwm_ie_com.dll plxpwm_ie_com.dll.bak; do
         if [[ -f $host/$name ]]; then
-            printf '   %-75s %s\n' "$dir$name" "$(version_of "$host/$name")"
+            printf '   %-80s %s\n' "$dir$name" "$(version_of "$host/$name")"
         else
-            printf '   %-75s %s\n' "$dir$name" "(none)"
+            printf '   %-80s %s\n' "$dir$name" "(none)"
         fi
     done
 done
@@ -70,6 +70,15 @@ echo "== patch record (registry, 32-bit view)"
 iconv -f UTF-16 -t UTF-8 "$machine/registry.reg" | tr -d '\r' |
     awk '/^\[/ { show = ($0 ~ /\\Patch\\/) } show { print "   " $0 }'
 iconv -f UTF-16 -t UTF-8 "$machine/registry.reg" | grep -q '\\Patch\\' || echo "   (none)"
+# "updated" decoded: the REG_MULTI_SZ strings, one per line.
+hex=$(iconv -f UTF-16 -t UTF-8 "$machine/registry.reg" | tr -d '\r' |
+    awk '/^\[/ { show = ($0 ~ /\\Patch\\8106\]/) } show && /^"updated"=hex\(7\):/ { on = 1 }
+         on { print; if ($0 !~ /\\$/) on = 0 }' | sed 's/^"updated"=hex(7)://; s/[ ,\\]//g' | tr -d '\n')
+if [[ -n $hex ]]; then
+    echo "   updated, decoded:"
+    printf "$(sed 's/\(..\)/\\x\1/g' <<<"$hex")" | iconv -f UTF-16LE -t UTF-8 | tr '\0' '\n' |
+        sed '/^$/d; s/^/     "/; s/$/"/'
+fi
 
 echo
 log=$(plx_host_path "$machine" "${PLX_DIR32}patchlog8106.txt")
