@@ -71,19 +71,21 @@ std::string readIniText(const std::string& file) {
 
 void parseIni(const std::string& file, MachineConfig& config) {
     std::istringstream lines(readIniText(file));
-    std::string line, section;
+    std::string line, section, rawSection;
     while (std::getline(lines, line)) {
         line = trim(line);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line[0] == '[') {
-            section = lower(trim(line.substr(1, line.find(']') - 1)));
+            rawSection = trim(line.substr(1, line.find(']') - 1));
+            section = lower(rawSection);
             continue;
         }
         size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
-        std::string key = lower(trim(line.substr(0, eq)));
+        std::string rawKey = trim(line.substr(0, eq));
+        std::string key = lower(rawKey);
         std::string value = trim(line.substr(eq + 1));
-        std::string where = file + ": [" + section + "] " + key + "=" + value;
+        std::string where = file + ": [" + rawSection + "] " + rawKey + "=" + value;
         if (section == "windows" && key == "version") {
             unsigned major = 0, minor = 0;
             char dot = 0;
