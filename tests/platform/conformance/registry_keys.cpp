@@ -79,6 +79,16 @@ TEST_F(RegistryKeys, SubKeysEnumerateSortedByName) {
     EXPECT_TRUE(names == expected);
 }
 
+// The order compares upper-cased names, so "_" (after "Z") sorts after letters.
+TEST_F(RegistryKeys, SubKeysSortByUpperCasedName) {
+    if (plxIsWine()) GTEST_SKIP() << "Wine folds names to lower case for the order, putting \"a_x\" before \"ab\"";
+    ScopedKey a, b;
+    ASSERT_EQ(ERROR_SUCCESS, createSub(key(), TEXT("a_x"), a));
+    ASSERT_EQ(ERROR_SUCCESS, createSub(key(), TEXT("ab"), b));
+    std::vector<WString> expected{TEXT("ab"), TEXT("a_x")};
+    EXPECT_TRUE(subKeyNames(key()) == expected);
+}
+
 // Values come in the order they were created; rewriting one keeps its place.
 TEST_F(RegistryKeys, ValuesEnumerateInCreationOrder) {
     if (plxIsWine()) GTEST_SKIP() << "Wine keeps values sorted by name; Windows keeps them in creation order";
