@@ -47,7 +47,10 @@ bool CPLXWinReboot::setShutdownPrivilege() {
         }
         m_privileges.PrivilegeCount = 1;
         m_privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        return plxTrace.success(AdjustTokenPrivileges(m_hToken, FALSE, &m_privileges, 0, nullptr, nullptr) != FALSE);
+        // AdjustTokenPrivileges succeeds with ERROR_NOT_ALL_ASSIGNED for a
+        // privilege the token does not hold: that is no enabled privilege.
+        const BOOL bAdjusted = AdjustTokenPrivileges(m_hToken, FALSE, &m_privileges, 0, nullptr, nullptr);
+        return plxTrace.success(bAdjusted != FALSE && GetLastError() != ERROR_NOT_ALL_ASSIGNED);
     }
     PLX_CATCH_ALL_RETURN_LASTERROR(plxTrace.success(false))
 }
