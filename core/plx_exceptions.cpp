@@ -27,6 +27,19 @@ void keepMessage(LPWSTR szOut, LPCWSTR szFormatted) {
     lstrcpynW(szOut, szFormatted, PLX_MESSAGE_SIZE);
 }
 
+// The C++ runtime's first throw in a process can reset the thread's last
+// error (seen with MinGW's runtime on Windows).  Throwing once during start-up
+// keeps the first library exception from changing it.
+const bool s_bThrowReady = []() {
+    DWORD ulLastError = GetLastError();
+    try {
+        throw 0;
+    } catch (int) {
+    }
+    SetLastError(ulLastError);
+    return true;
+}();
+
 }  // namespace
 
 void plxFormatMessage(LPWSTR szOut, LPCWSTR szFormat, LPCWSTR szArg1, LPCWSTR szArg2) {
