@@ -162,6 +162,30 @@ TEST(HotfixRun, LogWithoutByteOrderMarkGetsNone)
               patchLogBytes({"earlier", logLine(kMsgAlreadyInstalled, 1)}, false));
 }
 
+TEST(HotfixRun, No64BitInstallPathPatchesTheOneDirectoryTwice)
+{
+    // Only the 32-bit view knows the product: the 64-bit target is the bare
+    // name, resolved against that directory, and the 32-bit copy follows it.
+    HotfixMachine m;
+    m.windows("6.1", true)
+        .reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Vaultline Security Suite]\n"
+             "\"Version\"=\"8.30.20.0\"\n"
+             "\"InstallPath\"=\"C:\\\\Program Files (x86)\\\\Orvane\\\\Vaultline Security Suite\\\\\"\n"
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
+             "\"VLSInstall\"=dword:00000001\n")
+        .installed(kDir32, kOldVersion, false)
+        .package()
+        .answers("no")
+        .create();
+    HotfixRun run = m.run();
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(m.readFile(at(kDir32, kLibrary)), packageFile("plxpwm_ie_com.dll"));
+    EXPECT_EQ(m.readFile(at(kDir32, "plxpwm_ie_com.dll.bak")), packageFile("plxpwm_ie_com_x64.dll"));
+    EXPECT_FALSE(m.exists(at(kDir64, kLibrary)));
+    expectRecord(m, kProductKey);
+    EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO")});
+}
+
 // ------------------------------------------------------------------ restart question
 
 TEST(HotfixRun, YesToTheRestartQuestionRestartsWindows)
