@@ -131,7 +131,9 @@ RegistryStore::FileStamp RegistryStore::stampOf(const std::string& path) {
 bool RegistryStore::refresh(const std::string& dir) {
     FileStamp mainStamp = stampOf(dir + "/" + kMainFile);
     FileStamp volatileStamp = stampOf(dir + "/" + kVolatileFile);
-    if (dir == m_dir && mainStamp == m_mainStamp && volatileStamp == m_volatileStamp) return true;
+    // The base keys depend on the architecture, which machine.ini may change.
+    if (dir == m_dir && machine().x64 == m_x64 && mainStamp == m_mainStamp && volatileStamp == m_volatileStamp)
+        return true;
     m_dir.clear();
     std::string mainBytes, volatileBytes;
     if (!readWholeFile(dir + "/" + kMainFile, mainBytes) || !readWholeFile(dir + "/" + kVolatileFile, volatileBytes))
@@ -146,6 +148,7 @@ bool RegistryStore::refresh(const std::string& dir) {
     m_mainStamp = mainStamp;
     m_volatileStamp = volatileStamp;
     m_dir = dir;
+    m_x64 = machine().x64;
     return true;
 }
 

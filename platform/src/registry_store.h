@@ -43,6 +43,7 @@ private:
 
     std::recursive_mutex m_mutex;
     std::string m_dir;  // machine whose registry m_tree holds; empty: nothing loaded
+    bool m_x64 = false;
     FileStamp m_mainStamp, m_volatileStamp;
     std::string m_mainBytes, m_volatileBytes;  // the files' content as this process formats it
     RegTree m_tree;
