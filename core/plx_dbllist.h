@@ -98,9 +98,15 @@ public:
     bool operator<(const T& value) const override { return plxElemLess(m_Object, value); }
     bool operator>(const T& value) const override { return plxElemGreater(m_Object, value); }
     T* get() override { return &m_Object; }
+    // Records that cannot be assigned cannot be replaced in place.
     bool set(const T& value) override {
-        m_Object = value;
-        return true;
+        if constexpr (std::is_copy_assignable<T>::value) {
+            m_Object = value;
+            return true;
+        } else {
+            (void)value;
+            return false;
+        }
     }
     const T& element() const override { return m_Object; }
     BaseNode* clone() const override { return create(m_Object); }

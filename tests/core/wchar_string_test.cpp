@@ -141,15 +141,30 @@ TEST(WCharStringTest, BeginsAndEndsWith) {
     EXPECT_FALSE(S().beginsWith(plxStr("a")));
 }
 
-TEST(WCharStringTest, BeginsWithIsTracedAsALogicalResult) {
-    PlxLoggingOn on("string_trace", 0x0FFF);
+TEST(WCharStringTest, FourOperationsAreTraced) {
+    PlxLoggingOn on("string_trace", 0x031B);
     on.tracesOn();
     EXPECT_TRUE(plxStr("abc").beginsWith(plxStr("a")));
+    EXPECT_FALSE(plxStr("abc").endsWith(plxStr("b")));
+    EXPECT_TRUE(plxStr("A").getAsciiCodeString().isValid());
+    EXPECT_EQ(plxStr("41 zz").getBufferFromAsciiCodeString().getNumElems(), 0u);
+    EXPECT_TRUE(plxStr("abc").contains(plxStr("b")));  // untraced
     std::vector<std::string> entries = on.entries();
-    EXPECT_EQ(plxCountEntries(entries, "<ENTRY>"), 1u);
-    EXPECT_EQ(plxCountEntries(entries, "<EXIT>"), 1u);
-    EXPECT_EQ(plxCountEntries(entries, "CPLXWCharString"), 2u);
-    EXPECT_EQ(plxCountEntries(entries, "beginsWith"), 2u);
+    const char* expected[][2] = {
+        {"<ENTRY>", "<CPLXWCharString::beginsWith> <plx_wchar_string.cpp, "},
+        {"<EXIT>", "<CPLXWCharString::beginsWith> <Passed> <plx_wchar_string.cpp, "},
+        {"<ENTRY>", "<CPLXWCharString::endsWith> <plx_wchar_string.cpp, "},
+        {"<EXIT>", "<CPLXWCharString::endsWith> <Failed Logical Result> <plx_wchar_string.cpp, "},
+        {"<ENTRY>", "<CPLXWCharString::getAsciiCodeString> <plx_wchar_string_convert.cpp, "},
+        {"<EXIT>", "<CPLXWCharString::getAsciiCodeString> <Passed> <plx_wchar_string_convert.cpp, "},
+        {"<ENTRY>", "<CPLXWCharString::getBufferFromAsciiCodeString> <plx_wchar_string_convert.cpp, "},
+        {"<EXIT>", "<CPLXWCharString::getBufferFromAsciiCodeString> <Failed> <plx_wchar_string_convert.cpp, "},
+    };
+    ASSERT_EQ(entries.size(), 8u);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].find(expected[i][0]), 0u) << entries[i];
+        EXPECT_NE(entries[i].find(expected[i][1]), std::string::npos) << entries[i];
+    }
 }
 
 TEST(WCharStringTest, OccurrenceNumbers) {
