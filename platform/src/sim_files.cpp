@@ -332,6 +332,8 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
+    // The current process's pseudo handle (which equals INVALID_HANDLE_VALUE) closes without effect.
+    if (hObject == GetCurrentProcess()) return TRUE;
     if (!removeHandle(hObject)) return fail(ERROR_INVALID_HANDLE);
     return TRUE;
 }
@@ -443,6 +445,12 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
     struct stat st;
     if (stat(host.c_str(), &st) != 0) {
         SetLastError(missingPathError(host));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    // "file.txt\" names a directory that is not there.
+    std::u16string given = toU16(lpFileName);
+    if (!S_ISDIR(st.st_mode) && !given.empty() && (given.back() == u'\\' || given.back() == u'/')) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
     return fileAttributesOf(st);

@@ -192,6 +192,11 @@ DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize)
     if (lpDst && nSize >= needed) {
         out.copy(lpDst, out.size());
         lpDst[out.size()] = 0;
+    } else if (lpDst && nSize > 0) {
+        // Too small: as much as fits, terminated, and the size needed.
+        out.copy(lpDst, nSize - 1);
+        lpDst[nSize - 1] = 0;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
     }
     return needed;
 }

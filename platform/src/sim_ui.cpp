@@ -135,7 +135,7 @@ int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBu
         std::lock_guard<std::mutex> guard(tableLock());
         auto& table = stringTable();
         if (table.empty()) {
-            SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+            SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);  // a program without resources
             return 0;
         }
         auto it = table.find(uID & 0xFFFF);

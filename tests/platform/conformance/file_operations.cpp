@@ -140,6 +140,8 @@ TEST_F(CreateFileCase, CloseHandleTwiceFails) {
     // Closing an invalid handle raises an exception under a debugger on Windows; none is attached here.
     EXPECT_FALSE(CloseHandle(file));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    EXPECT_FALSE(CloseHandle(nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
 }
 
 TEST_F(CreateFileCase, ShareModesWithinTheProcess) {
@@ -258,6 +260,11 @@ TEST_F(DirectoryCase, FileAttributes) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path("nodir\\none.txt").c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path("f.txt\\").c_str())) << "a file is no directory";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path("f.txt\\x").c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    EXPECT_EQ(dir, GetFileAttributesW((m_dir + text("\\")).c_str())) << "a directory with a trailing separator";
 }
 
 TEST_F(DirectoryCase, NamesIgnoreCaseAndAcceptBothSeparators) {

@@ -113,6 +113,11 @@ TEST(ProcessEnvironment, ExpandCounting) {
     EXPECT_EQ("D:\\dir", narrow(buffer));
     EXPECT_EQ(7u, n) << "the count includes the terminator";
     EXPECT_EQ(7u, ExpandEnvironmentStringsW(TEXT("%plxdrive%\\dir"), nullptr, 0));
+    WCHAR small[4];
+    for (WCHAR& c : small) c = static_cast<WCHAR>('#');
+    EXPECT_EQ(7u, ExpandEnvironmentStringsW(TEXT("%PLXDrive%\\dir"), small, 4)) << "too small: the size needed";
+    EXPECT_EQ("D:\\", narrow(Text(small, 3)));
+    EXPECT_EQ(0, small[3]) << "what fits, terminated";
 
     n = ExpandEnvironmentStringsW(TEXT("%PLXNoSuchVar%\\x"), buffer, 64);
     EXPECT_EQ("%PLXNoSuchVar%\\x", narrow(buffer)) << "unknown names stay";
