@@ -9,26 +9,6 @@ bool isEmpty(LPCWSTR szText) {
     return szText == nullptr || szText[0] == 0;
 }
 
-// The name of the running executable (see plxAppNameFromPath), from a module
-// path of any length.
-bool readExecutableName(LPWSTR szName, DWORD cchName) {
-    DWORD cchPath = MAX_PATH;
-    for (;;) {
-        LPWSTR szPath = new (std::nothrow) WCHAR[cchPath];
-        if (szPath == nullptr) {
-            return false;
-        }
-        DWORD cchCopied = GetModuleFileNameW(nullptr, szPath, cchPath);
-        bool bDone = cchCopied > 0 && cchCopied < cchPath;
-        bool bResult = bDone && plxAppNameFromPath(szPath, szName, cchName);
-        delete[] szPath;
-        if (bDone || cchCopied == 0 || cchPath >= 0x10000) {
-            return bResult;
-        }
-        cchPath *= 2;  // cut off: try again with more room
-    }
-}
-
 }  // namespace
 
 LPCWSTR plxLevelName(ULONG ulLevel) {
@@ -59,6 +39,24 @@ LPCWSTR plxLevelName(ULONG ulLevel) {
             return TEXT("FAILURE");
         default:
             return TEXT("UNSPECIFIED");
+    }
+}
+
+bool plxExecutableName(LPWSTR szName, DWORD cchName, DWORD cchFirstTry) {
+    DWORD cchPath = cchFirstTry > 0 ? cchFirstTry : MAX_PATH;
+    for (;;) {
+        LPWSTR szPath = new (std::nothrow) WCHAR[cchPath];
+        if (szPath == nullptr) {
+            return false;
+        }
+        DWORD cchCopied = GetModuleFileNameW(nullptr, szPath, cchPath);
+        bool bComplete = cchCopied > 0 && cchCopied < cchPath;
+        bool bResult = bComplete && plxAppNameFromPath(szPath, szName, cchName);
+        delete[] szPath;
+        if (bComplete || cchCopied == 0 || cchPath >= 0x10000) {
+            return bResult;
+        }
+        cchPath *= 2;  // cut off: try again with more room
     }
 }
 
@@ -110,7 +108,7 @@ bool CPLXLogging::passesLevelFilter(CPLXLogRecord& record) {
     bool bHasAppName = !isEmpty(record.m_szAppName);
     if (!bHasAppName) {
         WCHAR szName[MAX_PATH];
-        if (!readExecutableName(szName, MAX_PATH) || !record.setAppName(szName)) {
+        if (!plxExecutableName(szName, MAX_PATH) || !record.setAppName(szName)) {
             return false;
         }
     }

@@ -49,6 +49,9 @@ LPCWSTR plxLevelName(ULONG ulLevel);
 // path of any length ("C:\dir.x\setup.exe" gives "setup").  False when the
 // path has no file name or szName is too small.
 bool plxAppNameFromPath(LPCWSTR szPath, LPWSTR szName, DWORD cchName);
+// The running executable's name, from its module path of any length: the
+// path buffer starts at cchFirstTry characters and grows while it is cut off.
+bool plxExecutableName(LPWSTR szName, DWORD cchName, DWORD cchFirstTry = MAX_PATH);
 
 class CPLXLogging {
 public:

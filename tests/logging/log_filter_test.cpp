@@ -261,6 +261,17 @@ TEST(AppNameTest, DotsInDirectoriesAndLongPathsDoNotMatter) {
     EXPECT_EQ(plxNarrow(szName, lstrlenW(szName)), std::string(200, 'n'));
 }
 
+TEST(AppNameTest, ModulePathsLongerThanTheFirstBufferAreReadWhole) {
+    WCHAR szName[MAX_PATH];
+    ASSERT_TRUE(plxExecutableName(szName, MAX_PATH));
+    EXPECT_EQ(plxNarrow(szName, lstrlenW(szName)), "plx_logging_tests");
+    // A first buffer far shorter than the path: it grows until the path fits.
+    WCHAR szGrown[MAX_PATH];
+    ASSERT_TRUE(plxExecutableName(szGrown, MAX_PATH, 4));
+    EXPECT_EQ(lstrcmpW(szGrown, szName), 0);
+    EXPECT_FALSE(plxExecutableName(szGrown, 5));  // the name itself does not fit
+}
+
 TEST(AppNameTest, EntriesCarryTheExecutableName) {
     PlxLoggingOn on("appname");
     EXPECT_TRUE(written(PLX_LEVEL_ERROR));
