@@ -148,15 +148,17 @@ const MachineConfig& machine() {
                 "." + std::to_string(st.st_mtim.tv_nsec);
 
     std::lock_guard<std::mutex> guard(machineLock());
-    // Configurations are never freed: callers may hold a reference across a reload.
-    static std::map<std::string, CachedConfig>* cache = new std::map<std::string, CachedConfig>;
+    // Configurations are kept until exit: callers may hold a reference across a reload.
+    static auto* cache = new std::map<std::string, CachedConfig>;
+    static auto* kept = new std::deque<std::unique_ptr<MachineConfig>>;
     CachedConfig& entry = (*cache)[dir];
     if (!entry.config || entry.stamp != stamp) {
-        MachineConfig* config = new MachineConfig;
+        auto config = std::make_unique<MachineConfig>();
         config->dir = dir;
         if (stamp != "absent") parseIni(ini, *config);
-        entry.config = config;
+        entry.config = config.get();
         entry.stamp = stamp;
+        kept->push_back(std::move(config));
     }
     return *entry.config;
 }
