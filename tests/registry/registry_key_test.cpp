@@ -1,5 +1,6 @@
 // CPLXRegistryKey: open/close/create, information, enumeration, bulk reads,
 // save and restore, registry views.
+#include <algorithm>
 #include <cstring>
 
 #include "plx_registry_key.h"
@@ -176,6 +177,22 @@ TEST_F(RegistryKeyTest, EnumSubKeyByIndexGivesAClosedKeyBelowThisOne) {
     CPLXDblList<CPLXWCharString> list;
     EXPECT_TRUE(missing.enumSubKeys(list));  // ends early on the error, with no names
     EXPECT_EQ(0u, list.getCount());
+}
+
+TEST_F(RegistryKeyTest, SubKeysOfARootAreNamedWithoutALeadingBackslash) {
+    create("");
+    CPLXRegistryKey root(HKEY_CURRENT_USER, CPLXWCharString(), KEY_READ, false, 0);
+    CPLXDblList<CPLXWCharString> list;
+    ASSERT_TRUE(root.enumSubKeys(list));
+    std::vector<std::string> names = plxNames(list);
+    ASSERT_NE(names.end(), std::find(names.begin(), names.end(), "Software"));
+    const DWORD dwIndex = static_cast<DWORD>(std::find(names.begin(), names.end(), "Software") - names.begin());
+    CPLXRegistryKey sub;
+    ASSERT_TRUE(root.enumSubKeys(sub, dwIndex));
+    CPLXWCharString name;
+    EXPECT_TRUE(sub.getKeyName(name, true));
+    EXPECT_EQ("Software", plxNarrow(name));
+    EXPECT_TRUE(sub.exists());
 }
 
 TEST_F(RegistryKeyTest, EnumValueNamesSkipsTheDefaultValue) {
