@@ -449,3 +449,62 @@ TEST(WCharStringTest, Replace) {
 }
 
 }  // namespace
+
+namespace {
+
+// Deterministic texts over a small alphabet, so that delimiters meet each
+// other and the ends often.
+std::string randomText(unsigned& seed, const char* szAlphabet, size_t alphabetSize) {
+    seed = seed * 1103515245u + 12345u;
+    size_t length = (seed >> 16) % 9;
+    std::string text;
+    for (size_t i = 0; i < length; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        text += szAlphabet[(seed >> 16) % alphabetSize];
+    }
+    return text;
+}
+
+TEST(WCharStringTest, TokensMatchAPlainSplit) {
+    unsigned seed = 7;
+    for (int round = 0; round < 400; ++round) {
+        std::string text = randomText(seed, "ab.", 3);
+        if (text.empty()) {
+            continue;
+        }
+        std::vector<std::string> pieces(1);
+        for (char c : text) {
+            if (c == '.') {
+                pieces.emplace_back();
+            } else {
+                pieces.back() += c;
+            }
+        }
+        S source = plxStr(text.c_str());
+        S token;
+        for (size_t k = 1; k <= pieces.size(); ++k) {
+            ASSERT_TRUE(source.getToken(token, plxStr("."), static_cast<ULONG>(k))) << text << " token " << k;
+            EXPECT_EQ(plxText(token), pieces[k - 1].empty() ? "<invalid>" : pieces[k - 1]) << text << " token " << k;
+        }
+        EXPECT_FALSE(source.getToken(token, plxStr("."), static_cast<ULONG>(pieces.size() + 1))) << text;
+    }
+}
+
+TEST(WCharStringTest, ReplaceAllMatchesAPlainReplacement) {
+    unsigned seed = 11;
+    const char* replacements[] = {"", "x", "ab", "b", "bb"};
+    for (int round = 0; round < 400; ++round) {
+        std::string text = randomText(seed, "ab", 2);
+        std::string replacement = replacements[round % 5];
+        std::string expected;
+        for (char c : text) {
+            expected += c == 'a' ? replacement : std::string(1, c);
+        }
+        S subject = plxStr(text.c_str());
+        bool bHasA = text.find('a') != std::string::npos;
+        EXPECT_EQ(subject.replace(plxStr("a"), plxStr(replacement.c_str()), 0, ssmAll), bHasA) << text;
+        EXPECT_EQ(plxText(subject), expected.empty() ? "<invalid>" : expected) << text << " -> " << replacement;
+    }
+}
+
+}  // namespace
