@@ -440,7 +440,9 @@ void CPLXWCharString::stripUnits(unsigned short usKey, ULONG ulSides, ULONG ulBl
         while (ulCount < ulLength && (m_pBuffer[ulCount] == usKey || isBlank(m_pBuffer[ulCount], ulBlanks))) {
             ++ulCount;
         }
-        removeFirst(ulCount);
+        if (ulCount != 0) {
+            removeFirst(ulCount);
+        }
     }
 }
 
