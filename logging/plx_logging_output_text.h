@@ -1,4 +1,6 @@
-// The text log file: one UTF-16LE line per entry, with rotation.
+// The text log file: one UTF-16LE line per entry, with rotation.  A line is
+// built in PLX_LOG_LINE_SIZE units; a longer one is cut (never inside a
+// surrogate pair) and still ends with CR LF.
 #ifndef PLX_LOGGING_OUTPUT_TEXT_H
 #define PLX_LOGGING_OUTPUT_TEXT_H
 
