@@ -346,6 +346,8 @@ BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bF
     if (S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
     struct stat target;
     bool targetExists = stat(to.c_str(), &target) == 0;
+    // A file copied onto itself would be truncated before it is read.
+    if (targetExists && target.st_dev == st.st_dev && target.st_ino == st.st_ino) return fail(ERROR_SHARING_VIOLATION);
     if (targetExists && bFailIfExists) return fail(ERROR_FILE_EXISTS);
     if (targetExists && (S_ISDIR(target.st_mode) || !(target.st_mode & S_IWUSR))) return fail(ERROR_ACCESS_DENIED);
     if (!fileWriteAllowed(to)) return fail(ERROR_ACCESS_DENIED);
@@ -396,6 +398,14 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
         if (!openableNow(to, Wants{false, false, true})) return fail(ERROR_ACCESS_DENIED);
     }
     if (!S_ISDIR(st.st_mode) && !openableNow(from, Wants{false, false, true})) return fail(ERROR_SHARING_VIOLATION);
+    if (sameEntry) {
+        // Renaming to another case of the same name takes the new case.
+        std::u16string given = toU16(lpNewFileName);
+        size_t slash = given.find_last_of(u"\\/");
+        std::string name = toUtf8(given.substr(slash == std::u16string::npos ? 0 : slash + 1));
+        to = to.substr(0, to.find_last_of('/') + 1) + name;
+        if (name.empty() || to == from) return TRUE;
+    }
     if (rename(from.c_str(), to.c_str()) == 0) return TRUE;
     if (errno != EXDEV) return fail(errnoToError(errno, to));
     if (!(dwFlags & MOVEFILE_COPY_ALLOWED) || S_ISDIR(st.st_mode)) return fail(ERROR_NOT_SAME_DEVICE);

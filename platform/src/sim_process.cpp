@@ -87,6 +87,10 @@ DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
         SetLastError(ERROR_MOD_NOT_FOUND);
         return 0;
     }
+    if (!lpFilename && nSize) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
     std::u16string path = programPath();
     if (nSize > path.size()) {
         path.copy(lpFilename, path.size());

@@ -1,6 +1,7 @@
 // CreateFileW dispositions, reading, writing and seeking, copy, move, delete,
 // directories and attributes as the system relies on them.
 #include "file_conformance.h"
+#include "plx_test_machine.h"
 
 using namespace conf;
 
@@ -184,6 +185,10 @@ TEST_F(FileCopyMove, CopyFileReplaceSemantics) {
     EXPECT_TRUE(CopyFileW(a.c_str(), b.c_str(), FALSE));
     EXPECT_EQ("new", readFile(b));
 
+    EXPECT_FALSE(CopyFileW(a.c_str(), path("A.TXT").c_str(), FALSE)) << "onto itself";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    EXPECT_EQ("new", readFile(a));
+
     EXPECT_FALSE(CopyFileW(path("missing.txt").c_str(), b.c_str(), FALSE));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
     EXPECT_FALSE(CopyFileW(a.c_str(), path("nodir\\b.txt").c_str(), FALSE));
@@ -207,6 +212,16 @@ TEST_F(FileCopyMove, MoveFileExReplaceSemantics) {
 
     EXPECT_TRUE(MoveFileExW(bak.c_str(), a.c_str(), 0));
     EXPECT_EQ("installed", readFile(a));
+
+    EXPECT_TRUE(MoveFileExW(a.c_str(), path("LIB.dll").c_str(), 0)) << "a new case of the same name";
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(path("lib.dll").c_str(), &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    // Wine keeps the old case: its lookup of the new name finds the existing file.
+    if (!plxIsWine()) {
+        EXPECT_EQ("LIB.dll", narrow(data.cFileName));
+    }
+    FindClose(search);
 }
 
 TEST_F(FileCopyMove, DeleteFile) {
