@@ -100,6 +100,16 @@ TEST(ProcessEnvironment, GetAndSetCounting) {
     EXPECT_EQ(5u, GetEnvironmentVariableW(TEXT("plxconfvar"), buffer, 16)) << "names ignore case";
     EXPECT_EQ("value", narrow(buffer));
 
+    ASSERT_TRUE(SetEnvironmentVariableW(TEXT("PLXConfVar"), TEXT("")));
+    lstrcpyW(buffer, TEXT("foo"));
+    SetLastError(0);
+    EXPECT_EQ(0u, GetEnvironmentVariableW(TEXT("PLXConfVar"), buffer, 16));
+    EXPECT_EQ("", narrow(buffer)) << "an empty value is copied";
+    // Windows reports it as not found; Wine leaves the last error at 0.
+    if (!plxIsWine()) {
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ENVVAR_NOT_FOUND), GetLastError()) << "and reported as not found";
+    }
+
     ASSERT_TRUE(SetEnvironmentVariableW(TEXT("PLXCONFVAR"), nullptr));
     SetLastError(0);
     EXPECT_EQ(0u, GetEnvironmentVariableW(TEXT("PLXConfVar"), buffer, 16));
