@@ -97,7 +97,7 @@ if [[ ${BUILD_OK[native]} == 1 ]]; then
     ctest --test-dir "$ROOT/build/native" -j "$JOBS" --timeout "$TEST_TIMEOUT" -V >"$log" 2>&1
     status=$?
     # The full output is in the log; show the results and whatever failed.
-    grep -E '^[0-9]+: \[  (FAILED|SKIPPED) |^[0-9]+: .*(Failure|error:)|tests passed|Test +#' "$log" || true
+    grep -E '^[0-9]+: \[  (FAILED|SKIPPED) |^[0-9]+: .*: Failure$|tests passed|Test +#' "$log" || true
     ntests=$(grep -cE 'Test +#[0-9]+: ' "$log" || true)
     if ((ntests == 0)); then
         note_problem "native: ctest ran no test executable"
@@ -124,7 +124,7 @@ if [[ ${BUILD_OK[win64]} == 1 ]]; then
             echo "== wine64 $name"
             (cd "$(dirname "$exe")" && timeout "$TEST_TIMEOUT" "$WINE" "$exe") >"$log" 2>&1
             status=$?
-            grep -E '^\[  (PASSED|FAILED|SKIPPED) |Failure|error:' "$log" || true
+            grep -E '^\[  (PASSED|FAILED|SKIPPED) |: Failure' "$log" || true
             count_gtest "$log" "$status" "win64 $name"
         done
         "${WINE%/*}/wineserver" -k >/dev/null 2>&1 || true
