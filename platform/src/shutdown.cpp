@@ -18,16 +18,16 @@ BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason) {
         action = "shutdown";
     else
         action = "logoff";
-    bool endsSession = (uFlags & (EWX_POWEROFF | EWX_REBOOT | EWX_SHUTDOWN)) == 0;
+    bool logoffOnly = (uFlags & (EWX_POWEROFF | EWX_REBOOT | EWX_SHUTDOWN)) == 0;
     // Ending one's own session needs no privilege; stopping the machine does.
-    if (!endsSession && !privilegeEnabled(u"SeShutdownPrivilege")) {
+    if (!logoffOnly && !privilegeEnabled(u"SeShutdownPrivilege")) {
         SetLastError(ERROR_PRIVILEGE_NOT_HELD);
         return FALSE;
     }
     char line[64];
     std::snprintf(line, sizeof line, "ExitWindowsEx flags=0x%02x %s", uFlags, action);
     screenLog(line);
-    if (!endsSession) registryRestart();
+    if (!logoffOnly) registryRestart();
     SetLastError(ERROR_SUCCESS);
     return TRUE;
 }
