@@ -105,10 +105,6 @@ void registryRestart();
 // GetModuleHandleW answers system module names from here.
 HMODULE systemModule(const std::u16string& name);
 
-// ------------------------------------------------------------------ registry
-// Drops the volatile registry keys: the machine restarted (ExitWindowsEx).
-void registryRestart();
-
 // ------------------------------------------------------------------ privileges
 // Whether the process token currently holds the named privilege enabled.
 bool privilegeEnabled(const std::u16string& name);
