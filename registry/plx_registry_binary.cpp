@@ -59,16 +59,9 @@ bool CPLXRegistryBinary::getCachedValue(CPLXBuffer<unsigned char>& out) const {
 bool CPLXRegistryBinary::getAllValues(CPLXDblList<CPLXRegistryBinaryValue>& list) {
     try {
         list.removeAll();
-        CPLXDblList<CPLXRegistryValent> valents;
-        if (!queryMultipleValues(valents)) return false;
-        LONG lTag = 0;
-        valents.moveFirst();
-        for (ULONG i = 0; i < valents.getCount(); ++i, valents.moveNext()) {
-            const CPLXRegistryValent* pValent = valents.getCurrentPointer();
-            if (pValent->getType() != REG_BINARY) continue;
-            list.add(CPLXRegistryBinaryValue(pValent->getName(), pValent->getData()), lTag++);
-        }
-        return true;
+        return addValuesOfType(REG_BINARY, list, [](const CPLXRegistryValent& valent) {
+            return CPLXRegistryBinaryValue(valent.getName(), valent.getData());
+        });
     }
     PLX_CATCH_RETURN(false)
 }

@@ -58,19 +58,12 @@ bool CPLXRegistryDword::setValue(DWORD value, bool bCacheOnly) {
 bool CPLXRegistryDword::getAllValues(CPLXDblList<CPLXRegistryDwordValue>& list) {
     try {
         list.removeAll();
-        CPLXDblList<CPLXRegistryValent> valents;
-        if (!queryMultipleValues(valents)) return false;
-        LONG lTag = 0;
-        valents.moveFirst();
-        for (ULONG i = 0; i < valents.getCount(); ++i, valents.moveNext()) {
-            const CPLXRegistryValent* pValent = valents.getCurrentPointer();
-            if (pValent->getType() != REG_DWORD) continue;
+        return addValuesOfType(REG_DWORD, list, [](const CPLXRegistryValent& valent) {
             DWORD dwValue = 0;
-            const CPLXBuffer<unsigned char>& data = pValent->getData();
+            const CPLXBuffer<unsigned char>& data = valent.getData();
             if (data.getNumElems() >= sizeof(dwValue)) std::memcpy(&dwValue, data.getBuffer(), sizeof(dwValue));
-            list.add(CPLXRegistryDwordValue(pValent->getName(), dwValue), lTag++);
-        }
-        return true;
+            return CPLXRegistryDwordValue(valent.getName(), dwValue);
+        });
     }
     PLX_CATCH_RETURN(false)
 }

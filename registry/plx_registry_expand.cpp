@@ -45,25 +45,18 @@ bool CPLXRegistryStringExpand::getValue(CPLXWCharString& out, bool bUseCache, bo
 bool CPLXRegistryStringExpand::getAllValues(CPLXDblList<CPLXRegistryStringValue>& list, bool bExpand) {
     try {
         list.removeAll();
-        CPLXDblList<CPLXRegistryValent> valents;
-        if (!queryMultipleValues(valents)) return false;
-        LONG lTag = 0;
-        valents.moveFirst();
-        for (ULONG i = 0; i < valents.getCount(); ++i, valents.moveNext()) {
-            const CPLXRegistryValent* pValent = valents.getCurrentPointer();
-            if (pValent->getType() != REG_EXPAND_SZ) continue;
-            CPLXWCharString text(pValent->getData().toWideBuffer());
+        return addValuesOfType(REG_EXPAND_SZ, list, [this, bExpand](const CPLXRegistryValent& valent) {
+            CPLXWCharString text(valent.getData().toWideBuffer());
             if (bExpand) {
                 // Read again in this key's registry view, so that the value
                 // expanded is the one listed.
-                CPLXRegistryStringExpand value(m_hRootKey, m_szKeyPath, pValent->getName(),
+                CPLXRegistryStringExpand value(m_hRootKey, m_szKeyPath, valent.getName(),
                                                KEY_READ | (m_samDesired & KEY_WOW64_RES), false, 0);
                 CPLXWCharString expanded;
                 if (value.getValue(expanded, false, true)) text = expanded;
             }
-            list.add(CPLXRegistryStringValue(pValent->getName(), text), lTag++);
-        }
-        return true;
+            return CPLXRegistryStringValue(valent.getName(), text);
+        });
     }
     PLX_CATCH_RETURN(false)
 }

@@ -101,18 +101,11 @@ bool CPLXRegistryMultiString::getCachedValue(CPLXDblList<CPLXWCharString>& list)
 bool CPLXRegistryMultiString::getAllValues(CPLXDblList<CPLXRegistryMultiStringValue>& list) {
     try {
         list.removeAll();
-        CPLXDblList<CPLXRegistryValent> valents;
-        if (!queryMultipleValues(valents)) return false;
-        LONG lTag = 0;
-        valents.moveFirst();
-        for (ULONG i = 0; i < valents.getCount(); ++i, valents.moveNext()) {
-            const CPLXRegistryValent* pValent = valents.getCurrentPointer();
-            if (pValent->getType() != REG_MULTI_SZ) continue;
+        return addValuesOfType(REG_MULTI_SZ, list, [](const CPLXRegistryValent& valent) {
             CPLXDblList<CPLXWCharString> values;
-            parseMultiSz(pValent->getData(), values);
-            list.add(CPLXRegistryMultiStringValue(pValent->getName(), values), lTag++);
-        }
-        return true;
+            parseMultiSz(valent.getData(), values);
+            return CPLXRegistryMultiStringValue(valent.getName(), values);
+        });
     }
     PLX_CATCH_RETURN(false)
 }

@@ -57,17 +57,9 @@ bool CPLXRegistryString::setValue(const CPLXWCharString& value, bool bCacheOnly)
 
 bool CPLXRegistryString::getAllValues(CPLXDblList<CPLXRegistryStringValue>& list) {
     try {
-        CPLXDblList<CPLXRegistryValent> valents;
-        if (!queryMultipleValues(valents)) return false;
-        LONG lTag = 0;
-        valents.moveFirst();
-        for (ULONG i = 0; i < valents.getCount(); ++i, valents.moveNext()) {
-            const CPLXRegistryValent* pValent = valents.getCurrentPointer();
-            if (pValent->getType() != REG_SZ) continue;
-            list.add(CPLXRegistryStringValue(pValent->getName(), CPLXWCharString(pValent->getData().toWideBuffer())),
-                     lTag++);
-        }
-        return true;
+        return addValuesOfType(REG_SZ, list, [](const CPLXRegistryValent& valent) {
+            return CPLXRegistryStringValue(valent.getName(), CPLXWCharString(valent.getData().toWideBuffer()));
+        });
     }
     PLX_CATCH_RETURN(false)
 }

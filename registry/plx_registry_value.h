@@ -27,6 +27,21 @@ protected:
     // Opens the key if needed, writes the value, marks the cache valid and
     // closes the key.  A failure is reported with szClassName.
     bool setRegistryValue(DWORD dwType, const BYTE* pData, DWORD cbData, LPCWSTR szClassName);
+    // Appends, tagged 0, 1, ..., makeRecord(valent) for every value of the key
+    // of type dwType.  False when the key's values cannot be queried.
+    template <class TList, class TMakeRecord>
+    bool addValuesOfType(DWORD dwType, TList& list, TMakeRecord makeRecord) {
+        CPLXDblList<CPLXRegistryValent> valents;
+        if (!queryMultipleValues(valents)) return false;
+        LONG lTag = 0;
+        valents.moveFirst();
+        for (ULONG i = 0; i < valents.getCount(); ++i, valents.moveNext()) {
+            const CPLXRegistryValent* pValent = valents.getCurrentPointer();
+            if (pValent->getType() != dwType) continue;
+            list.add(makeRecord(*pValent), lTag++);
+        }
+        return true;
+    }
 
     CPLXWCharString m_szValueName;
     bool m_bCacheValid;
