@@ -201,8 +201,7 @@ public:
         PLX_TRACE("CPLXPolicySetting", "getValueLocation");
         CPLXWCharString szPath;
         try {
-            if (m_ulSource != PLX_POLICY_SOURCE_REGISTRY) {
-                plxReportUnsupportedPolicySource();
+            if (!checkRegistrySource()) {
                 plxTrace.success(false);
                 return szPath;
             }
@@ -273,6 +272,46 @@ protected:
     void cacheValue(const T& value) {
         m_tCachedValue = value;
         m_bCached = true;
+    }
+
+    // True when the setting is stored in the registry; otherwise reports the
+    // unsupported source.
+    bool checkRegistrySource() const {
+        if (m_ulSource == PLX_POLICY_SOURCE_REGISTRY) return true;
+        plxReportUnsupportedPolicySource();
+        return false;
+    }
+
+    // The cached value when bUseCache and there is one; otherwise, for a
+    // registry setting, readStored(value) reads the registry and a value read
+    // is cached.
+    template <class TReadStored>
+    bool fetchValue(T& out, bool bUseCache, TReadStored readStored) {
+        if (bUseCache && m_bCached) {
+            out = m_tCachedValue;
+            return true;
+        }
+        if (!checkRegistrySource()) return false;
+        T value = T();
+        if (!readStored(value)) return false;
+        out = value;
+        cacheValue(value);
+        return true;
+    }
+
+    // Writes value through regValue (a registry value of the setting's
+    // location) and caches it; with bMirror the write is repeated in the
+    // 32-bit view, a convenience for 32-bit readers whose failure does not
+    // undo the first write.
+    template <class TRegValue>
+    bool storeValue(TRegValue& regValue, const T& value, bool bMirror) {
+        if (!regValue.setValue(value, false)) return false;
+        cacheValue(value);
+        if (bMirror) {
+            regValue.setAccess(PLX_POLICY_WRITE_ACCESS | KEY_WOW64_32KEY);
+            regValue.setValue(value, false);
+        }
+        return true;
     }
 
     ULONG m_ulSource;

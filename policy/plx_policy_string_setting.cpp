@@ -25,31 +25,16 @@ bool CPLXPolicyStringSetting::getPolicy(PolicyLocation location, CPLXWCharString
                                         const CPLXWCharString& szSubstitution) {
     PLX_TRACE("CPLXPolicyStringSetting", "getPolicy");
     try {
-        if (bUseCache && m_bCached) {
-            out = m_tCachedValue;
-            return plxTrace.success(true);
-        }
-        if (m_ulSource != PLX_POLICY_SOURCE_REGISTRY) {
-            plxReportUnsupportedPolicySource();
-            return plxTrace.success(false);
-        }
-        const HKEY hRoot = plxPolicyRootKey(location);
-        const CPLXWCharString szPath = getValueLocation(location, szSubstitution);
-        CPLXWCharString szValue;
-        bool bRead = false;
-        if (m_bExpand) {
-            CPLXRegistryStringExpand regValue(hRoot, szPath, m_szValueName, PLX_POLICY_READ_ACCESS, false, 0);
-            bRead = regValue.getValue(szValue, false, true);
-        } else {
+        return plxTrace.success(fetchValue(out, bUseCache, [&](CPLXWCharString& szValue) {
+            const HKEY hRoot = plxPolicyRootKey(location);
+            const CPLXWCharString szPath = getValueLocation(location, szSubstitution);
+            if (m_bExpand) {
+                CPLXRegistryStringExpand regValue(hRoot, szPath, m_szValueName, PLX_POLICY_READ_ACCESS, false, 0);
+                return regValue.getValue(szValue, false, true);
+            }
             CPLXRegistryString regValue(hRoot, szPath, m_szValueName, PLX_POLICY_READ_ACCESS, false, 0);
-            bRead = regValue.getValue(szValue, false);
-        }
-        if (!bRead) {
-            return plxTrace.success(false);
-        }
-        out = szValue;
-        cacheValue(szValue);
-        return plxTrace.success(true);
+            return regValue.getValue(szValue, false);
+        }));
     }
     PLX_CATCH_ALL_RETURN(plxTrace.success(false))
 }
@@ -58,33 +43,20 @@ bool CPLXPolicyStringSetting::setPolicy(PolicyLocation location, const CPLXWChar
                                         const CPLXWCharString& szSubstitution, bool bVolatile) {
     PLX_TRACE("CPLXPolicyStringSetting", "setPolicy");
     try {
-        if (m_ulSource != PLX_POLICY_SOURCE_REGISTRY) {
-            plxReportUnsupportedPolicySource();
+        if (!checkRegistrySource()) {
             return plxTrace.success(false);
         }
         const HKEY hRoot = plxPolicyRootKey(location);
         const CPLXWCharString szPath = getValueLocation(location, szSubstitution);
         const DWORD dwOptions = bVolatile ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE;
         if (m_bExpand) {
+            // An expandable string is not mirrored.
             CPLXRegistryStringExpand regValue(hRoot, szPath, m_szValueName, PLX_POLICY_WRITE_ACCESS, bCreate,
                                               dwOptions);
-            if (!regValue.setValue(value, false)) {
-                return plxTrace.success(false);
-            }
-            cacheValue(value);
-            return plxTrace.success(true);
+            return plxTrace.success(storeValue(regValue, value, false));
         }
         CPLXRegistryString regValue(hRoot, szPath, m_szValueName, PLX_POLICY_WRITE_ACCESS, bCreate, dwOptions);
-        if (!regValue.setValue(value, false)) {
-            return plxTrace.success(false);
-        }
-        cacheValue(value);
-        if (m_bMirror32) {
-            // The 32-bit view's copy does not change the result.
-            regValue.setAccess(PLX_POLICY_WRITE_ACCESS | KEY_WOW64_32KEY);
-            regValue.setValue(value, false);
-        }
-        return plxTrace.success(true);
+        return plxTrace.success(storeValue(regValue, value, m_bMirror32));
     }
     PLX_CATCH_ALL_RETURN(plxTrace.success(false))
 }
