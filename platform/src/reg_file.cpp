@@ -135,52 +135,6 @@ std::vector<std::u16string> splitKeyPath(const std::u16string& path) {
 
 // ------------------------------------------------------------------ decoding
 
-namespace {
-
-bool decodeUtf8Strict(const std::string& bytes, size_t from, std::u16string& out) {
-    out.clear();
-    size_t i = from;
-    while (i < bytes.size()) {
-        unsigned char b = static_cast<unsigned char>(bytes[i]);
-        uint32_t c;
-        size_t extra;
-        if (b < 0x80) {
-            c = b;
-            extra = 0;
-        } else if ((b & 0xE0) == 0xC0) {
-            c = b & 0x1F;
-            extra = 1;
-        } else if ((b & 0xF0) == 0xE0) {
-            c = b & 0x0F;
-            extra = 2;
-        } else if ((b & 0xF8) == 0xF0) {
-            c = b & 0x07;
-            extra = 3;
-        } else {
-            return false;
-        }
-        if (i + extra >= bytes.size()) return false;  // truncated sequence
-        for (size_t k = 1; k <= extra; ++k) {
-            unsigned char cont = static_cast<unsigned char>(bytes[i + k]);
-            if ((cont & 0xC0) != 0x80) return false;
-            c = (c << 6) | (cont & 0x3F);
-        }
-        if ((extra == 1 && c < 0x80) || (extra == 2 && c < 0x800) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)))
-            return false;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
-}  // namespace
-
 std::u16string decodeRegBytes(const std::string& bytes) {
     std::u16string text;
     auto byteAt = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
@@ -196,7 +150,7 @@ std::u16string decodeRegBytes(const std::string& bytes) {
     }
     size_t from = 0;
     if (bytes.size() >= 3 && byteAt(0) == 0xEF && byteAt(1) == 0xBB && byteAt(2) == 0xBF) from = 3;
-    if (decodeUtf8Strict(bytes, from, text)) return text;
+    if (fromUtf8Strict(bytes, from, text)) return text;
     text.clear();
     for (size_t i = from; i < bytes.size(); ++i) text += static_cast<char16_t>(byteAt(i));
     return text;

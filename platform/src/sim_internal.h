@@ -16,7 +16,10 @@ namespace plxsim {
 // ------------------------------------------------------------------ text
 std::string toUtf8(const std::u16string& text);
 std::string toUtf8(LPCWSTR text);  // null gives ""
-std::u16string fromUtf8(const std::string& text);
+std::u16string fromUtf8(const std::string& text);  // malformed bytes give U+FFFD
+// bytes from byte `from` on as UTF-8 into out; false for any malformed,
+// overlong or out-of-range sequence (out then holds a part).
+bool fromUtf8Strict(const std::string& bytes, size_t from, std::u16string& out);
 std::u16string toU16(LPCWSTR text);  // null gives u""
 // Case-insensitive comparison as Windows does it for names (ASCII and Latin-1 folding).
 std::u16string upcase(const std::u16string& text);

@@ -39,59 +39,87 @@ std::string toUtf8(const std::u16string& text) {
 
 std::string toUtf8(LPCWSTR text) { return toUtf8(toU16(text)); }
 
+namespace {
+
+enum class Utf8Step { ok, badByte, truncated };
+
+// Decodes the sequence starting at text[i]: its code point into c and its
+// byte count into length.
+Utf8Step decodeUtf8At(const std::string& text, size_t i, uint32_t& c, size_t& length) {
+    unsigned char b = static_cast<unsigned char>(text[i]);
+    size_t extra;
+    if (b < 0x80) {
+        c = b;
+        extra = 0;
+    } else if ((b & 0xE0) == 0xC0) {
+        c = b & 0x1F;
+        extra = 1;
+    } else if ((b & 0xF0) == 0xE0) {
+        c = b & 0x0F;
+        extra = 2;
+    } else if ((b & 0xF8) == 0xF0) {
+        c = b & 0x07;
+        extra = 3;
+    } else {
+        return Utf8Step::badByte;
+    }
+    if (i + extra >= text.size()) return Utf8Step::truncated;
+    for (size_t k = 1; k <= extra; ++k) {
+        unsigned char n = static_cast<unsigned char>(text[i + k]);
+        if ((n & 0xC0) != 0x80) return Utf8Step::badByte;
+        c = (c << 6) | (n & 0x3F);
+    }
+    length = extra + 1;
+    return Utf8Step::ok;
+}
+
+void appendUtf16(std::u16string& out, uint32_t c) {
+    if (c >= 0x10000) {
+        c -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (c >> 10));
+        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+        out += static_cast<char16_t>(c);
+    }
+}
+
+}  // namespace
+
 std::u16string fromUtf8(const std::string& text) {
     std::u16string out;
     out.reserve(text.size());
     size_t i = 0;
     while (i < text.size()) {
-        unsigned char b = static_cast<unsigned char>(text[i]);
-        uint32_t c;
-        size_t extra;
-        if (b < 0x80) {
-            c = b;
-            extra = 0;
-        } else if ((b & 0xE0) == 0xC0) {
-            c = b & 0x1F;
-            extra = 1;
-        } else if ((b & 0xF0) == 0xE0) {
-            c = b & 0x0F;
-            extra = 2;
-        } else if ((b & 0xF8) == 0xF0) {
-            c = b & 0x07;
-            extra = 3;
-        } else {
-            out += u'\xFFFD';
-            ++i;
+        uint32_t c = 0;
+        size_t length = 0;
+        Utf8Step step = decodeUtf8At(text, i, c, length);
+        if (step == Utf8Step::ok) {
+            appendUtf16(out, c);
+            i += length;
             continue;
         }
-        if (i + extra >= text.size()) {  // truncated sequence
-            out += u'\xFFFD';
-            break;
-        }
-        bool bad = false;
-        for (size_t k = 1; k <= extra; ++k) {
-            unsigned char n = static_cast<unsigned char>(text[i + k]);
-            if ((n & 0xC0) != 0x80) {
-                bad = true;
-                break;
-            }
-            c = (c << 6) | (n & 0x3F);
-        }
-        if (bad) {
-            out += u'\xFFFD';
-            ++i;
-            continue;
-        }
-        i += extra + 1;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
+        out += u'\xFFFD';
+        if (step == Utf8Step::truncated) break;
+        ++i;
     }
     return out;
+}
+
+bool fromUtf8Strict(const std::string& bytes, size_t from, std::u16string& out) {
+    out.clear();
+    size_t i = from;
+    while (i < bytes.size()) {
+        uint32_t c = 0;
+        size_t length = 0;
+        if (decodeUtf8At(bytes, i, c, length) != Utf8Step::ok) return false;
+        // Overlong forms and code points beyond U+10FFFF are not UTF-8.
+        if ((length == 2 && c < 0x80) || (length == 3 && c < 0x800) ||
+            (length == 4 && (c < 0x10000 || c > 0x10FFFF)))
+            return false;
+        appendUtf16(out, c);
+        i += length;
+    }
+    return true;
 }
 
 std::u16string toU16(LPCWSTR text) { return text ? std::u16string(text) : std::u16string(); }
