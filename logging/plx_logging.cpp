@@ -1,6 +1,7 @@
 #include "plx_logging.h"
 
-#include <cerrno>
+#include "plx_error_state_guard.h"
+
 #include <new>
 
 namespace {
@@ -185,22 +186,15 @@ bool CPLXDetailedLog::passesFilter(CPLXLogRecord& record) {
 }
 
 bool CPLXDetailedLog::write() {
-    DWORD ulLastError = GetLastError();
-    int nErrno = errno;
-    bool bWritten = false;
+    CPLXErrorStateGuard keepErrors;
     try {
-        if (passesFilter(m_record)) {
-            bWritten = m_outputs.dispatchFull(m_usOutputs, m_record);
-            if (bWritten) {
-                m_bLogged = true;
-            }
+        if (passesFilter(m_record) && m_outputs.dispatchFull(m_usOutputs, m_record)) {
+            m_bLogged = true;
+            return true;
         }
     } catch (...) {
-        bWritten = false;
     }
-    errno = nErrno;
-    SetLastError(ulLastError);
-    return bWritten;
+    return false;
 }
 
 // ---------------------------------------------------------------- CPLXSimpleLog
@@ -226,20 +220,13 @@ bool CPLXSimpleLog::logNow() {
 }
 
 bool CPLXSimpleLog::write() {
-    DWORD ulLastError = GetLastError();
-    int nErrno = errno;
-    bool bWritten = false;
+    CPLXErrorStateGuard keepErrors;
     try {
-        if (passesLevelFilter(m_record)) {
-            bWritten = m_outputs.dispatchShort(m_usOutputs, m_record);
-            if (bWritten) {
-                m_bLogged = true;
-            }
+        if (passesLevelFilter(m_record) && m_outputs.dispatchShort(m_usOutputs, m_record)) {
+            m_bLogged = true;
+            return true;
         }
     } catch (...) {
-        bWritten = false;
     }
-    errno = nErrno;
-    SetLastError(ulLastError);
-    return bWritten;
+    return false;
 }

@@ -1,6 +1,6 @@
 #include "plx_logging_config.h"
 
-#include <cerrno>
+#include "plx_error_state_guard.h"
 
 LONG g_dynamicLoggingState = 0;
 DWORD g_maxLogFileNum = 1;
@@ -205,8 +205,7 @@ bool plxReadProcessLogSettingsOnce() {
     if (g_dynamicLoggingState != 0) {
         return g_dynamicLoggingState == 1;
     }
-    DWORD ulLastError = GetLastError();
-    int nErrno = errno;
+    CPLXErrorStateGuard keepErrors;
     try {
         readProcessLogSettings();
     } catch (...) {
@@ -214,7 +213,5 @@ bool plxReadProcessLogSettingsOnce() {
     if (g_dynamicLoggingState == 0) {
         g_dynamicLoggingState = 2;
     }
-    errno = nErrno;
-    SetLastError(ulLastError);
     return g_dynamicLoggingState == 1;
 }

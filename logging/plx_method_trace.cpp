@@ -1,6 +1,7 @@
 #include "plx_method_trace.h"
 
-#include <cerrno>
+#include "plx_error_state_guard.h"
+
 #include <new>
 
 _CPLXLogEntry::_CPLXLogEntry(LPCWSTR szClassName, LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine,
@@ -42,23 +43,15 @@ void CPLXMethodTrace::setResult(ULONG ulResultKind, ULONG ulCode) {
 }
 
 CPLXMethodTrace* plxStartTrace(LPCWSTR szClassName, LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine) {
-    DWORD ulLastError = GetLastError();
-    int nErrno = errno;
-    CPLXMethodTrace* pTrace = nullptr;
+    CPLXErrorStateGuard keepErrors;
     try {
-        pTrace = new (std::nothrow) CPLXMethodTrace(szClassName, szMethodName, szSourceFile, ulLine);
+        return new (std::nothrow) CPLXMethodTrace(szClassName, szMethodName, szSourceFile, ulLine);
     } catch (...) {
-        pTrace = nullptr;
+        return nullptr;
     }
-    errno = nErrno;
-    SetLastError(ulLastError);
-    return pTrace;
 }
 
 void plxEndTrace(CPLXMethodTrace* pTrace) {
-    DWORD ulLastError = GetLastError();
-    int nErrno = errno;
+    CPLXErrorStateGuard keepErrors;
     delete pTrace;
-    errno = nErrno;
-    SetLastError(ulLastError);
 }
