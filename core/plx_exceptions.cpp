@@ -71,34 +71,14 @@ CPLXLogException1::CPLXLogException1(USHORT usOutputs, bool bLogOnDestroy) : CPL
 
 void CPLXLogException1::raise(LPCWSTR szMessage, ULONG ulCode, ULONG ulResultKind, LPCWSTR szClassName,
                               LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine, bool bLogNow) {
-    m_record.m_ulLevel = PLX_LEVEL_EXCEPTION_BAD;
-    m_record.setMessage(szMessage);
-    m_record.m_ulCode = ulCode;
-    m_record.m_ulResultKind = ulResultKind;
-    m_record.setClassName(szClassName);
-    m_record.setMethodName(szMethodName);
-    m_record.setSourceFile(szSourceFile);
-    m_record.m_ulLine = ulLine;
-    if (bLogNow) {
-        write();
-    }
+    fillRecord(PLX_LEVEL_EXCEPTION_BAD, szMessage, ulCode, ulResultKind, szClassName, szMethodName, szSourceFile, ulLine, bLogNow);
 }
 
 CPLXLogWarning::CPLXLogWarning(USHORT usOutputs, bool bLogOnDestroy) : CPLXDetailedLog(usOutputs, bLogOnDestroy) {}
 
 void CPLXLogWarning::raise(LPCWSTR szMessage, ULONG ulCode, ULONG ulResultKind, LPCWSTR szClassName,
                            LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine, bool bLogNow) {
-    m_record.m_ulLevel = PLX_LEVEL_WARNING;
-    m_record.setMessage(szMessage);
-    m_record.m_ulCode = ulCode;
-    m_record.m_ulResultKind = ulResultKind;
-    m_record.setClassName(szClassName);
-    m_record.setMethodName(szMethodName);
-    m_record.setSourceFile(szSourceFile);
-    m_record.m_ulLine = ulLine;
-    if (bLogNow) {
-        write();
-    }
+    fillRecord(PLX_LEVEL_WARNING, szMessage, ulCode, ulResultKind, szClassName, szMethodName, szSourceFile, ulLine, bLogNow);
 }
 
 // Classes whose message has no arguments and whose code is fixed.

@@ -147,6 +147,23 @@ CPLXDetailedLog::CPLXDetailedLog(ULONG ulLevel, LPCWSTR szMessage, ULONG ulCode,
                                  bool bLogNow, bool bLogOnDestroy, USHORT usOutputs, LPCWSTR szAppName,
                                  LPCWSTR szLogFile)
     : CPLXLogging(usOutputs, bLogOnDestroy), m_record(ulLevel, szMessage, ulCode, ulResultKind, szAppName, szLogFile) {
+    completeRecord(szClassName, szMethodName, szSourceFile, ulLine, bLogNow);
+}
+
+CPLXDetailedLog::CPLXDetailedLog(USHORT usOutputs, bool bLogOnDestroy) : CPLXLogging(usOutputs, bLogOnDestroy) {}
+
+void CPLXDetailedLog::fillRecord(ULONG ulLevel, LPCWSTR szMessage, ULONG ulCode, ULONG ulResultKind,
+                                 LPCWSTR szClassName, LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine,
+                                 bool bLogNow) {
+    m_record.m_ulLevel = ulLevel;
+    m_record.setMessage(szMessage);
+    m_record.m_ulCode = ulCode;
+    m_record.m_ulResultKind = ulResultKind;
+    completeRecord(szClassName, szMethodName, szSourceFile, ulLine, bLogNow);
+}
+
+void CPLXDetailedLog::completeRecord(LPCWSTR szClassName, LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine,
+                                     bool bLogNow) {
     m_record.setClassName(szClassName);
     m_record.setMethodName(szMethodName);
     m_record.setSourceFile(szSourceFile);
@@ -155,8 +172,6 @@ CPLXDetailedLog::CPLXDetailedLog(ULONG ulLevel, LPCWSTR szMessage, ULONG ulCode,
         write();
     }
 }
-
-CPLXDetailedLog::CPLXDetailedLog(USHORT usOutputs, bool bLogOnDestroy) : CPLXLogging(usOutputs, bLogOnDestroy) {}
 
 CPLXDetailedLog::~CPLXDetailedLog() {
     if (m_bLogOnDestroy) {

@@ -92,6 +92,11 @@ protected:
     // For subclasses that fill the record themselves.
     CPLXDetailedLog(USHORT usOutputs, bool bLogOnDestroy);
     bool passesFilter(CPLXLogRecord& record);
+    // Sets the record's level, message, code and result kind, then as completeRecord.
+    void fillRecord(ULONG ulLevel, LPCWSTR szMessage, ULONG ulCode, ULONG ulResultKind, LPCWSTR szClassName,
+                    LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine, bool bLogNow);
+    // Sets where the entry was raised and, with bLogNow, writes it.
+    void completeRecord(LPCWSTR szClassName, LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine, bool bLogNow);
     // The steps of logNow without a virtual call (constructors, destructor).
     // Keeps the thread's last-error value, and errno, which catch-all
     // handlers report after an entry was written.
