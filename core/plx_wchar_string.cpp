@@ -18,6 +18,47 @@ ULONG textLength(const WCHAR* szText) {
 
 bool validDirection(ULONG direction) { return direction == pmFromStart || direction == pmFromEnd; }
 
+// Which of n occurrences a removal or replacement in subStringMode works on:
+// ulPasses edits, each of occurrence number ulNumber.  A bad mode or number
+// throws; szOccurBeyond explains an ssmOccur number beyond n.
+void selectOccurrences(ULONG n, ULONG ulOccurrance, ULONG subStringMode, LPCWSTR szOccurBeyond, ULONG& ulPasses,
+                       ULONG& ulNumber) {
+    ulPasses = 0;
+    ulNumber = 1;
+    switch (subStringMode) {
+        case ssmAll:
+            ulPasses = n;
+            break;
+        case ssmOccur:
+            if (ulOccurrance == 0) {
+                throw CPLXBadArgException(TEXT("ulOccurrance"),
+                                          TEXT("ssmOccur mode requires ulOccurrance to be greater than 0"), PLX_SRC,
+                                          PLX_LOG_NOW);
+            }
+            if (ulOccurrance > n) {
+                throw CPLXBadArgException(TEXT("ulOccurrance"), szOccurBeyond, PLX_SRC, PLX_LOG_NOW);
+            }
+            ulPasses = 1;
+            ulNumber = ulOccurrance;
+            break;
+        case ssmNum:
+            if (ulOccurrance == 0) {
+                throw CPLXBadArgException(TEXT("ulOccurrance"),
+                                          TEXT("ssmNum mode requires ulOccurrance to be greater than 0"), PLX_SRC,
+                                          PLX_LOG_NOW);
+            }
+            if (ulOccurrance > n) {
+                throw CPLXBadArgException(TEXT("ulOccurrance"),
+                                          TEXT("there aren't enough strings to accommodate ulOccurrance"), PLX_SRC,
+                                          PLX_LOG_NOW);
+            }
+            ulPasses = ulOccurrance;
+            break;
+        default:
+            throw CPLXBadArgException(TEXT("subStringMode"), TEXT("invalid mode"), PLX_SRC, PLX_LOG_NOW);
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- construction
@@ -700,40 +741,8 @@ bool CPLXWCharString::removeString(const CPLXWCharString& string, ULONG ulOccurr
         }
         ULONG ulPasses = 0;
         ULONG ulNumber = 1;
-        switch (subStringMode) {
-            case ssmAll:
-                ulPasses = n;
-                break;
-            case ssmOccur:
-                if (ulOccurrance == 0) {
-                    throw CPLXBadArgException(TEXT("ulOccurrance"),
-                                              TEXT("ssmOccur mode requires ulOccurrance to be greater than 0"),
-                                              PLX_SRC, PLX_LOG_NOW);
-                }
-                if (ulOccurrance > n) {
-                    throw CPLXBadArgException(TEXT("ulOccurrance"),
-                                              TEXT("there aren't enough strings to accommodate ulOccurrance"),
-                                              PLX_SRC, PLX_LOG_NOW);
-                }
-                ulPasses = 1;
-                ulNumber = ulOccurrance;
-                break;
-            case ssmNum:
-                if (ulOccurrance == 0) {
-                    throw CPLXBadArgException(TEXT("ulOccurrance"),
-                                              TEXT("ssmNum mode requires ulOccurrance to be greater than 0"), PLX_SRC,
-                                              PLX_LOG_NOW);
-                }
-                if (ulOccurrance > n) {
-                    throw CPLXBadArgException(TEXT("ulOccurrance"),
-                                              TEXT("there aren't enough strings to accommodate ulOccurrance"),
-                                              PLX_SRC, PLX_LOG_NOW);
-                }
-                ulPasses = ulOccurrance;
-                break;
-            default:
-                throw CPLXBadArgException(TEXT("subStringMode"), TEXT("invalid mode"), PLX_SRC, PLX_LOG_NOW);
-        }
+        selectOccurrences(n, ulOccurrance, subStringMode,
+                          TEXT("there aren't enough strings to accommodate ulOccurrance"), ulPasses, ulNumber);
         ULONG m = pattern.getLength();
         for (ULONG i = 0; i < ulPasses; ++i) {
             ULONG ulPos = 0;
@@ -770,39 +779,7 @@ bool CPLXWCharString::replace(const CPLXWCharString& oldString, const CPLXWCharS
         }
         ULONG ulPasses = 0;
         ULONG ulNumber = 1;
-        switch (subStringMode) {
-            case ssmAll:
-                ulPasses = n;
-                break;
-            case ssmOccur:
-                if (ulOccurrance == 0) {
-                    throw CPLXBadArgException(TEXT("ulOccurrance"),
-                                              TEXT("ssmOccur mode requires ulOccurrance to be greater than 0"),
-                                              PLX_SRC, PLX_LOG_NOW);
-                }
-                if (ulOccurrance > n) {
-                    throw CPLXBadArgException(TEXT("ulOccurrance"), TEXT("occurrance is out of bounds"), PLX_SRC,
-                                              PLX_LOG_NOW);
-                }
-                ulPasses = 1;
-                ulNumber = ulOccurrance;
-                break;
-            case ssmNum:
-                if (ulOccurrance == 0) {
-                    throw CPLXBadArgException(TEXT("ulOccurrance"),
-                                              TEXT("ssmNum mode requires ulOccurrance to be greater than 0"), PLX_SRC,
-                                              PLX_LOG_NOW);
-                }
-                if (ulOccurrance > n) {
-                    throw CPLXBadArgException(TEXT("ulOccurrance"),
-                                              TEXT("there aren't enough strings to accommodate ulOccurrance"),
-                                              PLX_SRC, PLX_LOG_NOW);
-                }
-                ulPasses = ulOccurrance;
-                break;
-            default:
-                throw CPLXBadArgException(TEXT("subStringMode"), TEXT("invalid mode"), PLX_SRC, PLX_LOG_NOW);
-        }
+        selectOccurrences(n, ulOccurrance, subStringMode, TEXT("occurrance is out of bounds"), ulPasses, ulNumber);
         // The occurrences that a replacement brings in stand before the next
         // original one; without any, the next original one takes the
         // replaced one's number.
