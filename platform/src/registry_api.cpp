@@ -85,6 +85,15 @@ LSTATUS appendSubKey(KeyRef& ref, LPCWSTR subKey) {
     return ERROR_SUCCESS;
 }
 
+// The key lpSubKey names below hKey: base is hKey's own key, and ref, the sub
+// key, starts with base's view and access.
+LSTATUS subKeyOf(HKEY hKey, LPCWSTR lpSubKey, KeyRef& base, KeyRef& ref) {
+    LSTATUS status = resolveHandle(hKey, base);
+    if (status != ERROR_SUCCESS) return status;
+    ref = base;
+    return appendSubKey(ref, lpSubKey);
+}
+
 // The key's place in the tree after WOW64 redirection.
 std::vector<std::u16string> realPath(const KeyRef& ref) {
     std::vector<std::u16string> path = ref.path;
@@ -164,13 +173,11 @@ LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSA
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     KeyRef base;
-    LSTATUS status = resolveHandle(hKey, base);
+    KeyRef ref;
+    LSTATUS status = subKeyOf(hKey, lpSubKey, base, ref);
     if (status != ERROR_SUCCESS) return status;
-    KeyRef ref = base;
     ref.view = viewFor(samDesired, base.view);
     ref.access = samDesired & ~static_cast<REGSAM>(KEY_WOW64_RES);
-    status = appendSubKey(ref, lpSubKey);
-    if (status != ERROR_SUCCESS) return status;
     status = RegistryStore::instance().read([&](RegTree& tree) -> LSTATUS {
         if (!lookup(tree, base)) return ERROR_KEY_DELETED;
         return lookup(tree, ref) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
@@ -190,13 +197,11 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWS
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     KeyRef base;
-    LSTATUS status = resolveHandle(hKey, base);
+    KeyRef ref;
+    LSTATUS status = subKeyOf(hKey, lpSubKey, base, ref);
     if (status != ERROR_SUCCESS) return status;
-    KeyRef ref = base;
     ref.view = viewFor(samDesired, base.view);
     ref.access = samDesired & ~static_cast<REGSAM>(KEY_WOW64_RES);
-    status = appendSubKey(ref, lpSubKey);
-    if (status != ERROR_SUCCESS) return status;
     const bool makeVolatile = (dwOptions & REG_OPTION_VOLATILE) != 0;
     DWORD disposition = REG_OPENED_EXISTING_KEY;
     status = RegistryStore::instance().write([&](RegTree& tree) -> LSTATUS {
@@ -287,12 +292,10 @@ LSTATUS WINAPI RegDeleteKeyExW(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, D
     (void)Reserved;
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     KeyRef base;
-    LSTATUS status = resolveHandle(hKey, base);
+    KeyRef ref;
+    LSTATUS status = subKeyOf(hKey, lpSubKey, base, ref);
     if (status != ERROR_SUCCESS) return status;
-    KeyRef ref = base;
     ref.view = viewFor(samDesired, base.view);
-    status = appendSubKey(ref, lpSubKey);
-    if (status != ERROR_SUCCESS) return status;
     return deleteKey(base, ref, false);
 }
 
@@ -301,10 +304,8 @@ LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) { return RegDeleteKeyE
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
     if (lpSubKey && *lpSubKey) {
         KeyRef base;
-        LSTATUS status = resolveHandle(hKey, base);
-        if (status != ERROR_SUCCESS) return status;
-        KeyRef ref = base;
-        status = appendSubKey(ref, lpSubKey);
+        KeyRef ref;
+        LSTATUS status = subKeyOf(hKey, lpSubKey, base, ref);
         if (status != ERROR_SUCCESS) return status;
         return deleteKey(base, ref, true);
     }
