@@ -476,8 +476,10 @@ bool CPLXWCharString::toNumber(ULONG& ulValue, ULONG asNumberSystem) const {
     PLX_CATCH_ALL_RETURN(false)
 }
 
-// Each system takes its own digits as they stand, or its own notation with
-// the marker removed: hex "1B" is 27, never binary "1" with a suffix.
+// A system accepts its own digits or its own notation.  The marker step then
+// removes the first notation marker that the text carries, tested in the
+// order binary, octal, hexadecimal, whatever system is parsed: a hexadecimal
+// parse of "101b" reads the binary notation's digits 101.
 bool CPLXWCharString::parseDigits(ULONG& ulValue, ULONG asNumberSystem) const {
     if (asNumberSystem == nsDec) {
         LONG lValue = 0;
@@ -499,7 +501,7 @@ bool CPLXWCharString::parseDigits(ULONG& ulValue, ULONG asNumberSystem) const {
             ulLimit = 8;
             ulBits = 4;
             szMessage = TEXT("too many hex digits in string - will overflow unsigned long value");
-            if (!(getLength() != 0 && isHexDigits()) && !(isHexNotation() && digits.removeHexMarker())) {
+            if (!(getLength() != 0 && isHexDigits()) && !isHexNotation()) {
                 return false;
             }
             break;
@@ -508,7 +510,7 @@ bool CPLXWCharString::parseDigits(ULONG& ulValue, ULONG asNumberSystem) const {
             ulLimit = 12;
             ulBits = 3;
             szMessage = TEXT("too many octal digits in string - will overflow unsigned long value");
-            if (!(getLength() != 0 && isOctalDigits()) && !(isOctalNotation() && digits.removeMarker('o'))) {
+            if (!(getLength() != 0 && isOctalDigits()) && !isOctalNotation()) {
                 return false;
             }
             break;
@@ -518,13 +520,14 @@ bool CPLXWCharString::parseDigits(ULONG& ulValue, ULONG asNumberSystem) const {
             ulBits = 1;
             szParameter = TEXT("this");
             szMessage = TEXT("too many binary digits in string - will overflow unsigned long value");
-            if (!(getLength() != 0 && isBinaryDigits()) && !(isBinaryNotation() && digits.removeMarker('b'))) {
+            if (!(getLength() != 0 && isBinaryDigits()) && !isBinaryNotation()) {
                 return false;
             }
             break;
         default:
             return false;
     }
+    digits.removeNotationMarker();
     ULONG ulLength = digits.getLength();
     if (ulLength == 0 || !digits.allUnits(pDigit)) {
         return false;
@@ -590,14 +593,15 @@ CPLXBuffer<unsigned char> CPLXWCharString::getBufferFromAsciiCodeString() const 
             return CPLXBuffer<unsigned char>();
         }
         for (ULONG k = 0; k < ulPairs; ++k) {
-            CPLXWCharString pair;
-            ULONG ulValue = 0;
+            // Each pair is two hexadecimal digits as they stand: a number parse
+            // would take "1B" or "0B" for binary notation and lose the byte.
             // A pair that is no hexadecimal byte spoils the whole text.
-            if (!pair.assignUnits(m_pBuffer + 3 * k, 2) || !pair.toNumber(ulValue, nsHex)) {
+            const unsigned short* pPair = m_pBuffer + 3 * k;
+            if (!isHexDigit(pPair[0]) || !isHexDigit(pPair[1])) {
                 plxTrace.success(false);
                 return CPLXBuffer<unsigned char>();
             }
-            result[k] = static_cast<unsigned char>(ulValue & 0xFF);
+            result[k] = static_cast<unsigned char>((hexValue(pPair[0]) << 4) | hexValue(pPair[1]));
         }
         if (ulLength % 3 == 1) {
             // A lone last character is no pair: its extraction fails and reports.

