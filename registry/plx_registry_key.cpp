@@ -78,10 +78,9 @@ CPLXRegistryKey::CPLXRegistryKey(const CPLXRegistryKey& other) : CPLXRegistryKey
 
 CPLXRegistryKey& CPLXRegistryKey::operator=(const CPLXRegistryKey& other) {
     try {
-        if (this != &other) {
-            close();
-            copyDescriptor(other);
-        }
+        // Closed afterwards even when assigned to itself.
+        close();
+        if (this != &other) copyDescriptor(other);
     }
     PLX_CATCH_RETURN(*this)
     return *this;

@@ -92,6 +92,13 @@ TEST_F(RegistryKeyTest, CopiesAreClosedDescriptors) {
     EXPECT_EQ(static_cast<REGSAM>(KEY_READ), assigned.getAccess());
     EXPECT_TRUE(assigned.exists());
     EXPECT_TRUE(key.isOpen());  // the source keeps its handle
+
+    // Assigned to itself, a key keeps its descriptor and is closed.
+    CPLXRegistryKey& same = key;
+    key = same;
+    EXPECT_FALSE(key.isOpen());
+    EXPECT_EQ(static_cast<REGSAM>(KEY_READ), key.getAccess());
+    EXPECT_TRUE(key.exists());
 }
 
 TEST_F(RegistryKeyTest, KeyName) {
