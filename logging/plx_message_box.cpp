@@ -85,7 +85,8 @@ bool CPLXMessageBox::setTitle(const CPLXWCharString& title) {
         m_title = title;
         return plxTrace.success(m_title == title);
     }
-    PLX_CATCH_RETURN(plxTrace.success(false))
+    // Every failure here is unexpected: reported as an unhandled exception.
+    PLX_CATCH_ALL_RETURN(plxTrace.success(false))
 }
 
 bool CPLXMessageBox::setMsg(const CPLXWCharString& message) {
@@ -94,7 +95,8 @@ bool CPLXMessageBox::setMsg(const CPLXWCharString& message) {
         m_message = message;
         return plxTrace.success(m_message == message);
     }
-    PLX_CATCH_RETURN(plxTrace.success(false))
+    // Every failure here is unexpected: reported as an unhandled exception.
+    PLX_CATCH_ALL_RETURN(plxTrace.success(false))
 }
 
 void CPLXMessageBox::addFlags(ULONG ulFlags) {
