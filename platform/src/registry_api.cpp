@@ -86,11 +86,13 @@ LSTATUS appendSubKey(KeyRef& ref, LPCWSTR subKey) {
 }
 
 // The key lpSubKey names below hKey: base is hKey's own key, and ref, the sub
-// key, starts with base's view and access.
-LSTATUS subKeyOf(HKEY hKey, LPCWSTR lpSubKey, KeyRef& base, KeyRef& ref) {
+// key, starts with base's access and takes the view that samDesired asks for
+// (base's own when it names none).
+LSTATUS subKeyOf(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, KeyRef& base, KeyRef& ref) {
     LSTATUS status = resolveHandle(hKey, base);
     if (status != ERROR_SUCCESS) return status;
     ref = base;
+    ref.view = viewFor(samDesired, base.view);
     return appendSubKey(ref, lpSubKey);
 }
 
@@ -174,9 +176,8 @@ LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSA
     *phkResult = nullptr;
     KeyRef base;
     KeyRef ref;
-    LSTATUS status = subKeyOf(hKey, lpSubKey, base, ref);
+    LSTATUS status = subKeyOf(hKey, lpSubKey, samDesired, base, ref);
     if (status != ERROR_SUCCESS) return status;
-    ref.view = viewFor(samDesired, base.view);
     ref.access = samDesired & ~static_cast<REGSAM>(KEY_WOW64_RES);
     status = RegistryStore::instance().read([&](RegTree& tree) -> LSTATUS {
         if (!lookup(tree, base)) return ERROR_KEY_DELETED;
@@ -198,9 +199,8 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWS
     *phkResult = nullptr;
     KeyRef base;
     KeyRef ref;
-    LSTATUS status = subKeyOf(hKey, lpSubKey, base, ref);
+    LSTATUS status = subKeyOf(hKey, lpSubKey, samDesired, base, ref);
     if (status != ERROR_SUCCESS) return status;
-    ref.view = viewFor(samDesired, base.view);
     ref.access = samDesired & ~static_cast<REGSAM>(KEY_WOW64_RES);
     const bool makeVolatile = (dwOptions & REG_OPTION_VOLATILE) != 0;
     DWORD disposition = REG_OPENED_EXISTING_KEY;
@@ -293,9 +293,8 @@ LSTATUS WINAPI RegDeleteKeyExW(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, D
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     KeyRef base;
     KeyRef ref;
-    LSTATUS status = subKeyOf(hKey, lpSubKey, base, ref);
+    LSTATUS status = subKeyOf(hKey, lpSubKey, samDesired, base, ref);
     if (status != ERROR_SUCCESS) return status;
-    ref.view = viewFor(samDesired, base.view);
     return deleteKey(base, ref, false);
 }
 
@@ -305,7 +304,7 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
     if (lpSubKey && *lpSubKey) {
         KeyRef base;
         KeyRef ref;
-        LSTATUS status = subKeyOf(hKey, lpSubKey, base, ref);
+        LSTATUS status = subKeyOf(hKey, lpSubKey, 0, base, ref);
         if (status != ERROR_SUCCESS) return status;
         return deleteKey(base, ref, true);
     }
