@@ -455,33 +455,25 @@ bool CPLXWCharString::getOppositeOccurrence(const CPLXWCharString& subString, UL
 
 // ---------------------------------------------------------------- cutting by count
 
-CPLXWCharString CPLXWCharString::withoutLast(ULONG ulCount) const {
+// The string without ulCount characters, taken from the front or the back:
+// an unchanged copy for 0, an invalid string when nothing would remain.
+CPLXWCharString CPLXWCharString::withoutCount(ULONG ulCount, bool bFromFront) const {
     CPLXWCharString result;
     try {
         ULONG ulLength = getLength();
         if (ulCount == 0) {
             result = *this;
         } else if (ulCount < ulLength) {
-            result.assignUnits(m_pBuffer, ulLength - ulCount);
+            result.assignUnits(m_pBuffer + (bFromFront ? ulCount : 0), ulLength - ulCount);
         }
         return result;
     }
     PLX_CATCH_ALL_RETURN(result)
 }
 
-CPLXWCharString CPLXWCharString::withoutFirst(ULONG ulCount) const {
-    CPLXWCharString result;
-    try {
-        ULONG ulLength = getLength();
-        if (ulCount == 0) {
-            result = *this;
-        } else if (ulCount < ulLength) {
-            result.assignUnits(m_pBuffer + ulCount, ulLength - ulCount);
-        }
-        return result;
-    }
-    PLX_CATCH_ALL_RETURN(result)
-}
+CPLXWCharString CPLXWCharString::withoutLast(ULONG ulCount) const { return withoutCount(ulCount, false); }
+
+CPLXWCharString CPLXWCharString::withoutFirst(ULONG ulCount) const { return withoutCount(ulCount, true); }
 
 bool CPLXWCharString::removeLast(ULONG ulCount) {
     try {

@@ -203,6 +203,7 @@ private:
     bool parseDigits(ULONG& ulValue, ULONG asNumberSystem) const;
     void stripUnits(unsigned short usKey, ULONG ulSides, ULONG ulBlanks);
     bool assignUnits(const unsigned short* pUnits, ULONG ulLength);
+    CPLXWCharString withoutCount(ULONG ulCount, bool bFromFront) const;
     bool setFromRanges(const unsigned short* pFirst, ULONG ulFirst, const unsigned short* pSecond, ULONG ulSecond);
 };
 
