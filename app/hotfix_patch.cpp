@@ -3,6 +3,7 @@
 #include "hotfix.h"
 
 #include "plx_handlers.h"
+#include "plx_product_vls.h"
 #include "plx_registry_string.h"
 #include "plx_win_reboot.h"
 
@@ -23,6 +24,16 @@ bool refusedByVersion(int iComparison)
         return true;
     }
     return false;
+}
+
+// Whether the host product lookup names an installation directory.  Without
+// one the bare library name would be compared with, and copied to, whatever
+// the current directory holds.
+bool isInstallDirectoryKnown()
+{
+    CPLXProduct_VLS product;
+    CPLXWCharString szDirectory;
+    return product.getInstallDirectory(szDirectory) && szDirectory.getLength() > 0;
 }
 
 // The installation directory that the 64-bit registry view names; empty when unknown.
@@ -65,15 +76,15 @@ bool patch64()
 void applyPatch(DWORD dwPlatformCode)
 {
     try {
-        bool bPatched = false;
-        if (dwPlatformCode == PLATFORM_PATCH_X86) {
-            bPatched = patch32();
-        } else if (dwPlatformCode == PLATFORM_PATCH_X64) {
-            bPatched = patch64();
-        } else {
+        if (dwPlatformCode != PLATFORM_PATCH_X86 && dwPlatformCode != PLATFORM_PATCH_X64) {
             showMessage(IDS_OS_MISMATCH, MB_OK, IDOK);
             return;
         }
+        if (!isInstallDirectoryKnown()) {
+            showMessage(IDS_UNKNOWN_FAILURE, MB_OK, IDOK);
+            return;
+        }
+        const bool bPatched = dwPlatformCode == PLATFORM_PATCH_X86 ? patch32() : patch64();
         if (!bPatched)
             return;
 

@@ -66,8 +66,10 @@ function(plx_add_version_dll target)
     OUTPUT ${out}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${out_dir}
     COMMAND ${windres} ${target_flag} -O coff -i ${work}/version.rc -o ${work}/version.res.o
-    # No code, no runtime, entry point 0: a library that only carries resources.
-    COMMAND ${gcc} -nostdlib -shared -s -Wl,--entry,0 -o ${out} ${work}/version.res.o
+    # No code, no runtime, entry point 0: a library that only carries
+    # resources.  No time stamp and a fixed image base, so that every build
+    # makes the same bytes.
+    COMMAND ${gcc} -nostdlib -shared -s -Wl,--entry,0 -Wl,--no-insert-timestamp -Wl,--disable-auto-image-base -o ${out} ${work}/version.res.o
     DEPENDS ${work}/version.rc
     COMMENT "Version-only library ${out_name} (${arg_ARCH}, ${arg_VERSION})"
     VERBATIM)

@@ -57,7 +57,7 @@ plx_host_path() {
 plx_make_demo_machine() {
     local m=$1 build=$2
     rm -rf "$m"
-    mkdir -p "$m/drive_c/Windows/system32" "$m/drive_c/ProgramData" "$m/drive_c/Users/Public/Downloads"
+    mkdir -p "$m/drive_c/Windows/system32" "$m/drive_c/Windows/SysWOW64" "$m/drive_c/ProgramData" "$m/drive_c/Users/Public/Downloads"
     cat >"$m/machine.ini" <<'INI'
 [Windows]
 Version=6.1

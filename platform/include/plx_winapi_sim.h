@@ -531,6 +531,7 @@ BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS Toke
 BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 void WINAPI GetNativeSystemInfo(LPSYSTEM_INFO lpSystemInfo);
 void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo);
+BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process);
 
 // ---------------------------------------------------------------- file version resources
 #define VS_FFI_SIGNATURE 0xFEEF04BDL

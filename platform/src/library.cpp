@@ -166,6 +166,35 @@ HMODULE systemModule(const std::u16string& name) {
     return module && loaded(*module) ? handleOf(*module) : nullptr;
 }
 
+std::vector<std::u16string> librarySearchDirectories() {
+    DWORD flags;
+    {
+        Modules& all = modules();
+        std::lock_guard<std::mutex> guard(all.lock);
+        flags = all.defaultDirectories;
+    }
+    std::u16string program = programPath();
+    std::u16string programDir = program.substr(0, program.find_last_of(u'\\'));
+    WCHAR system[MAX_PATH] = {};
+    UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    std::u16string systemDir(system, length < MAX_PATH ? length : 0);
+    if (flags != 0) {
+        // Only what SetDefaultDllDirectories named; the machine has no AddDllDirectory.
+        std::vector<std::u16string> dirs;
+        if (flags & (LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) dirs.push_back(programDir);
+        if (flags & (LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) dirs.push_back(systemDir);
+        return dirs;
+    }
+    // The standard search of desktop programs (safe DLL search mode): the
+    // program's directory, the system, 16-bit system and Windows directories,
+    // then the current directory.  The host's PATH names host directories, so
+    // it is not searched.
+    WCHAR cwd[MAX_PATH] = {};
+    DWORD cwdLength = GetCurrentDirectoryW(MAX_PATH, cwd);
+    return {programDir, systemDir, u"C:\\Windows\\System", u"C:\\Windows",
+            std::u16string(cwd, cwdLength < MAX_PATH ? cwdLength : 0)};
+}
+
 }  // namespace plxsim
 
 using namespace plxsim;

@@ -96,12 +96,34 @@ LSTATUS subKeyOf(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, KeyRef& base, K
     return appendSubKey(ref, lpSubKey);
 }
 
+// Sub keys of HKLM\SOFTWARE that 64-bit Windows (7 and later) shares between
+// the views rather than redirecting them to SOFTWARE\WOW6432Node; of the
+// shared Classes, these sub keys are redirected to SOFTWARE\Classes\Wow6432Node.
+const char16_t* const kSharedSoftwareKeys[] = {u"Classes", u"Policies"};
+const char16_t* const kRedirectedClassesKeys[] = {u"CLSID", u"DirectShow", u"Interface", u"Media Type",
+                                                  u"MediaFoundation"};
+
+template <size_t N>
+bool named(const std::u16string& name, const char16_t* const (&names)[N]) {
+    for (const char16_t* candidate : names)
+        if (equalNoCase(name, candidate)) return true;
+    return false;
+}
+
 // The key's place in the tree after WOW64 redirection.
 std::vector<std::u16string> realPath(const KeyRef& ref) {
     std::vector<std::u16string> path = ref.path;
-    if (ref.view == View::Wow32 && equalNoCase(ref.root, kLocalMachine) && !path.empty() &&
-        equalNoCase(path[0], u"SOFTWARE") && !(path.size() > 1 && equalNoCase(path[1], u"WOW6432Node")))
-        path.insert(path.begin() + 1, u"WOW6432Node");
+    if (ref.view != View::Wow32 || !equalNoCase(ref.root, kLocalMachine) || path.empty() ||
+        !equalNoCase(path[0], u"SOFTWARE"))
+        return path;
+    const std::u16string node = u"WOW6432Node";
+    if (path.size() > 1 && equalNoCase(path[1], node)) return path;  // named explicitly
+    if (path.size() > 1 && named(path[1], kSharedSoftwareKeys)) {
+        if (equalNoCase(path[1], u"Classes") && path.size() > 2 && named(path[2], kRedirectedClassesKeys))
+            path.insert(path.begin() + 2, node);
+        return path;
+    }
+    path.insert(path.begin() + 1, node);
     return path;
 }
 
@@ -254,6 +276,13 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DW
                               DWORD cbData) {
     (void)Reserved;
     if (!lpData && cbData) return ERROR_NOACCESS;
+    // A string whose size leaves out its terminator, while the character after
+    // it is one, is stored with the terminator: Windows reads that character too.
+    bool text = dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
+    if (text && cbData >= sizeof(WCHAR)) {
+        const WCHAR* chars = reinterpret_cast<const WCHAR*>(lpData);
+        if (chars[cbData / sizeof(WCHAR) - 1] != 0 && chars[cbData / sizeof(WCHAR)] == 0) cbData += sizeof(WCHAR);
+    }
     const std::u16string name = toU16(lpValueName);
     std::vector<BYTE> data(lpData, lpData + (lpData ? cbData : 0));
     return onKey(hKey, KEY_SET_VALUE, true, [&](RegKey& key) -> LSTATUS {

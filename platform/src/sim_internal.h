@@ -107,6 +107,9 @@ void registryRestart();
 // loaded; shlwapi.dll and version.dll while LoadLibraryW references them.
 // GetModuleHandleW answers system module names from here.
 HMODULE systemModule(const std::u16string& name);
+// The directories, in order, where a library named without a full path is
+// looked for (LoadLibrary's search, which SetDefaultDllDirectories narrows).
+std::vector<std::u16string> librarySearchDirectories();
 
 // ------------------------------------------------------------------ privileges
 // Whether the process token currently holds the named privilege enabled.

@@ -260,6 +260,27 @@ bool validComponent(const std::u16string& name) {
     return true;
 }
 
+bool startsWithDir(const std::u16string& path, const std::u16string& dir) {
+    return path.size() >= dir.size() && equalNoCase(path.substr(0, dir.size()), dir) &&
+           (path.size() == dir.size() || path[dir.size()] == u'\\');
+}
+
+// WOW64's file system redirector: the 32-bit program's C:\Windows\System32
+// is C:\Windows\SysWOW64 on an x64 machine, but for the folders that both
+// kinds of program share.
+void redirectSystem32(std::u16string& full) {
+    const MachineConfig& config = machine();
+    const std::u16string system32 = u"C:\\Windows\\System32";
+    if (!config.x64 || !startsWithDir(full, system32)) return;
+    static const char16_t* const kShared[] = {u"catroot", u"catroot2", u"drivers\\etc", u"logfiles", u"spool"};
+    for (const char16_t* shared : kShared)
+        if (startsWithDir(full, system32 + u"\\" + shared)) return;
+    // From Windows 7 on the driver store is shared too.
+    if (config.versionMajor * 100 + config.versionMinor >= 601 && startsWithDir(full, system32 + u"\\DriverStore"))
+        return;
+    full.replace(0, system32.size(), u"C:\\Windows\\SysWOW64");
+}
+
 }  // namespace
 
 bool fullWindowsPath(LPCWSTR path, std::u16string& full, DWORD* error) {
@@ -313,6 +334,7 @@ bool fullWindowsPath(LPCWSTR path, std::u16string& full, DWORD* error) {
 bool hostPath(LPCWSTR path, std::string& host, DWORD* error) {
     std::u16string full;
     if (!fullWindowsPath(path, full, error)) return false;
+    redirectSystem32(full);
     auto fail = [&](DWORD code) {
         if (error) *error = code;
         return false;

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 extern char** environ;
 
@@ -45,7 +47,61 @@ std::mutex& environmentLock() {
     return *lock;
 }
 
-// The host name of the variable that Windows would find: names ignore case.
+// Names of the machine's own variables that SetEnvironmentVariableW removed
+// from this process.
+std::vector<std::u16string>& removedMachineVariables() {
+    static auto* names = new std::vector<std::u16string>;
+    return *names;
+}
+
+// The variables Windows gives every process, as the 32-bit program sees them
+// on this machine: on x64 its ProgramFiles is the x86 folder, and the 64-bit
+// one is ProgramW6432 (from Windows 7 on).
+std::vector<std::pair<std::u16string, std::u16string>> machineVariables() {
+    const MachineConfig& config = machine();
+    const DWORD version = config.versionMajor * 100 + config.versionMinor;
+    std::vector<std::pair<std::u16string, std::u16string>> vars = {
+        {u"OS", u"Windows_NT"}, {u"SystemDrive", u"C:"}, {u"SystemRoot", u"C:\\Windows"},
+        {u"windir", u"C:\\Windows"}, {u"PROCESSOR_ARCHITECTURE", u"x86"}};
+    if (version >= 600) {
+        vars.insert(vars.end(), {{u"ALLUSERSPROFILE", u"C:\\ProgramData"},
+                                 {u"ProgramData", u"C:\\ProgramData"},
+                                 {u"PUBLIC", u"C:\\Users\\Public"}});
+    } else {
+        vars.push_back({u"ALLUSERSPROFILE", u"C:\\Documents and Settings\\All Users"});
+    }
+    if (!config.x64) {
+        vars.insert(vars.end(), {{u"ProgramFiles", u"C:\\Program Files"},
+                                 {u"CommonProgramFiles", u"C:\\Program Files\\Common Files"}});
+        return vars;
+    }
+    vars.insert(vars.end(), {{u"PROCESSOR_ARCHITEW6432", u"AMD64"},
+                             {u"ProgramFiles", u"C:\\Program Files (x86)"},
+                             {u"ProgramFiles(x86)", u"C:\\Program Files (x86)"},
+                             {u"CommonProgramFiles", u"C:\\Program Files (x86)\\Common Files"},
+                             {u"CommonProgramFiles(x86)", u"C:\\Program Files (x86)\\Common Files"}});
+    if (version >= 601) {
+        vars.insert(vars.end(), {{u"ProgramW6432", u"C:\\Program Files"},
+                                 {u"CommonProgramW6432", u"C:\\Program Files\\Common Files"}});
+    }
+    return vars;
+}
+
+// Every name machineVariables() may give, known without asking the machine
+// (PLX_MACHINE itself is looked up through the environment).
+bool isMachineVariable(const std::u16string& name) {
+    static const char16_t* const kNames[] = {
+        u"OS", u"SystemDrive", u"SystemRoot", u"windir", u"PROCESSOR_ARCHITECTURE", u"ALLUSERSPROFILE",
+        u"ProgramData", u"PUBLIC", u"ProgramFiles", u"CommonProgramFiles", u"PROCESSOR_ARCHITEW6432",
+        u"ProgramFiles(x86)", u"CommonProgramFiles(x86)", u"ProgramW6432", u"CommonProgramW6432"};
+    for (const char16_t* known : kNames)
+        if (equalNoCase(known, name)) return true;
+    return false;
+}
+
+// The variable that Windows would find, names ignoring case: the host's
+// environment first (hostName is its spelling there), then the machine's own
+// variables (hostName empty).
 bool findVariable(const std::u16string& name, std::string& hostName, std::string& value) {
     if (name.empty() || name.find(u'=') != std::u16string::npos) return false;
     std::string exact = toUtf8(name);
@@ -63,6 +119,15 @@ bool findVariable(const std::u16string& name, std::string& hostName, std::string
             value = eq + 1;
             return true;
         }
+    }
+    if (!isMachineVariable(name)) return false;
+    for (const std::u16string& removed : removedMachineVariables())
+        if (equalNoCase(removed, name)) return false;
+    for (const auto& var : machineVariables()) {
+        if (!equalNoCase(var.first, name)) continue;
+        hostName.clear();
+        value = toUtf8(var.second);
+        return true;
     }
     return false;
 }
@@ -158,8 +223,14 @@ BOOL WINAPI SetEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpValue) {
     std::lock_guard<std::mutex> guard(environmentLock());
     std::string hostName, old;
     // Remove every spelling of the name: Windows has one variable per name.
-    while (findVariable(name, hostName, old)) unsetenv(hostName.c_str());
-    if (!lpValue) return TRUE;
+    while (findVariable(name, hostName, old) && !hostName.empty()) unsetenv(hostName.c_str());
+    auto& removed = removedMachineVariables();
+    for (auto it = removed.begin(); it != removed.end();)
+        it = equalNoCase(*it, name) ? removed.erase(it) : it + 1;
+    if (!lpValue) {
+        if (isMachineVariable(name)) removed.push_back(name);
+        return TRUE;
+    }
     if (setenv(toUtf8(name).c_str(), toUtf8(lpValue).c_str(), 1) != 0) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;

@@ -103,3 +103,17 @@ void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
     fillCommon(lpSystemInfo);
     fillIntel(lpSystemInfo);
 }
+
+BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) {
+    // The program is a 32-bit process: under WOW64 exactly when the machine is x64.
+    if (hProcess != GetCurrentProcess()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!Wow64Process) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    *Wow64Process = machine().x64 ? TRUE : FALSE;
+    return TRUE;
+}

@@ -254,12 +254,31 @@ bool validBlock(const BYTE* block, size_t size) {
     return root.valueLength >= sizeof(VS_FIXEDFILEINFO) && dwordAt(block + root.valueStart) == VS_FFI_SIGNATURE;
 }
 
+// The host path of the file that a version query for name reads: a full
+// path as given; a relative one is looked for as LoadLibrary looks for a
+// library, and resolved against the current directory when it is nowhere.
+bool versionFilePath(LPCWSTR name, std::string& host, DWORD* error) {
+    std::u16string text = plxsim::toU16(name);
+    bool relative = !(text.size() >= 2 && text[1] == u':') && text[0] != u'\\' && text[0] != u'/';
+    if (relative) {
+        for (const std::u16string& dir : plxsim::librarySearchDirectories()) {
+            if (dir.empty()) continue;
+            std::u16string candidate = dir + u"\\" + text;
+            struct stat st;
+            if (plxsim::hostPath(candidate.c_str(), host, nullptr) &&
+                stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                return true;
+        }
+    }
+    return plxsim::hostPath(name, host, error);
+}
+
 // Reads the version block of a file into block; ERROR_SUCCESS or the error to report.
 DWORD readVersionBlock(LPCWSTR path, std::vector<BYTE>& block) {
     if (!path) return ERROR_INVALID_PARAMETER;
     std::string host;
     DWORD error = ERROR_PATH_NOT_FOUND;
-    if (!path[0] || !plxsim::hostPath(path, host, &error)) return error;
+    if (!path[0] || !versionFilePath(path, host, &error)) return error;
     struct stat st;
     if (stat(host.c_str(), &st) != 0) return plxsim::missingPathError(host);
     if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;

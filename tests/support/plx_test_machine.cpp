@@ -4,6 +4,7 @@
 #include "plx_win32.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,6 +26,12 @@ std::string readHostFile(const std::string& path) {
 
 void writeHostFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void appendHostFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
@@ -77,7 +84,8 @@ RegTarget targetOf(const PlxRegTextKey& key) {
     else if (key.root == u"HKEY_CLASSES_ROOT") t.root = HKEY_CLASSES_ROOT;
     else if (key.root == u"HKEY_USERS") t.root = HKEY_USERS;
     else if (key.root == u"HKEY_CURRENT_CONFIG") t.root = HKEY_CURRENT_CONFIG;
-    if (t.root != HKEY_LOCAL_MACHINE) return t;
+    // On 32-bit Windows WOW6432Node is a key like any other, as regedit imports it.
+    if (t.root != HKEY_LOCAL_MACHINE || plxProcessKind() == PlxProcessKind::X86OnX86) return t;
     std::u16string upper;
     for (char16_t c : t.path) upper += (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
     if (upper.compare(0, 8, u"SOFTWARE") != 0 || (upper.size() > 8 && upper[8] != u'\\')) return t;
@@ -116,9 +124,12 @@ std::string plxCreateMachineDir() {
         if (fs::create_directory(dir)) break;
         if (attempt > 100) throw std::runtime_error("cannot create a machine directory in " + base.string());
     }
-    for (const char* folder : {"drive_c/Windows/system32", "drive_c/Program Files", "drive_c/Program Files (x86)",
+    for (const char* folder : {"drive_c/Windows/system32", "drive_c/Windows/SysWOW64", "drive_c/Program Files", "drive_c/Program Files (x86)",
                                "drive_c/Users/Public/Downloads", "drive_c/ProgramData"})
         fs::create_directories(dir / folder);
+    // The machine's architecture for a whole test run.
+    if (const char* architecture = std::getenv("PLX_TEST_ARCHITECTURE"))
+        writeHostFile((dir / "machine.ini").string(), std::string("[Windows]\nArchitecture=") + architecture + "\n");
     return dir.string();
 }
 
@@ -134,6 +145,24 @@ bool plxIsWine() {
         HMODULE ntdll = GetModuleHandleW(TEXT("ntdll.dll"));
         return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
     }
+}
+
+PlxProcessKind plxProcessKind() {
+    BOOL wow64 = FALSE;
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) return PlxProcessKind::Wow64;
+    SYSTEM_INFO info;
+    GetNativeSystemInfo(&info);
+    return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ? PlxProcessKind::X64
+                                                                       : PlxProcessKind::X86OnX86;
+}
+
+const char* plxProcessKindName(PlxProcessKind kind) {
+    switch (kind) {
+    case PlxProcessKind::X86OnX86: return "32-bit process on 32-bit Windows";
+    case PlxProcessKind::Wow64: return "32-bit process under WOW64";
+    case PlxProcessKind::X64: return "64-bit process";
+    }
+    return "?";
 }
 
 bool TestMachine::canSetMachineIni() { return PLX_SIMULATED_MACHINE; }
@@ -184,7 +213,7 @@ TestMachine& TestMachine::create() {
             for (const auto& entry : m_ini)
                 if (entry.first == section) text += entry.second + "\n";
         }
-        if (!text.empty()) writeHostFile(m_dir + "/machine.ini", text);
+        if (!text.empty()) appendHostFile(m_dir + "/machine.ini", text);
     } else {
         applyRegistry();
         for (const auto& f : m_files) writeMachineFile(f.first, f.second);

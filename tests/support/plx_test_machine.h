@@ -64,4 +64,11 @@ void plxRemoveMachineDir(const std::string& dir);
 // Whether the test runs under Wine (false on the simulated machine).
 bool plxIsWine();
 
+// The kind of process the test is: a 32-bit one on 32-bit Windows, a 32-bit
+// one under WOW64 on 64-bit Windows (the installer's kind, and every program
+// on an x64 simulated machine), or a 64-bit one.
+enum class PlxProcessKind { X86OnX86, Wow64, X64 };
+PlxProcessKind plxProcessKind();
+const char* plxProcessKindName(PlxProcessKind kind);
+
 #endif

@@ -1,6 +1,7 @@
 // The main of every test executable.  On the simulated machine the tests run
-// on a fresh, empty machine (C: with its standard folders) that is removed at
-// the end unless PLX_KEEP_MACHINE is set; on Windows they run on the system.
+// on a fresh, empty machine (C: with its standard folders; x64 unless
+// PLX_TEST_ARCHITECTURE=x86) that is removed at the end unless
+// PLX_KEEP_MACHINE is set; on Windows they run on the system.
 #include "plx_reg_text.h"
 #include "plx_test_machine.h"
 #include "plx_win32.h"

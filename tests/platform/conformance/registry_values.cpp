@@ -35,10 +35,15 @@ TEST_F(RegistryValues, DataIsStoredExactlyAsGiven) {
     const BYTE binary[] = {0x00, 0x01, 0xFF, 0x80, 0x7F};
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key(), TEXT("bin"), 0, REG_BINARY, binary, sizeof binary));
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key(), TEXT("empty"), 0, REG_BINARY, nullptr, 0));
-    // A REG_SZ without its terminator stays so: the registry does not add one.
-    const WCHAR bare[] = {'a', 'b'};
+    // A REG_SZ without its terminator stays so when no terminator follows it
+    // in memory; when one does, Windows counts it in.
+    const WCHAR bareThenMore[] = {'a', 'b', 'c'};
+    const WCHAR bareThenNul[] = {'a', 'b', 0};
+    const DWORD bare = 2 * sizeof(WCHAR);
     ASSERT_EQ(ERROR_SUCCESS,
-              RegSetValueExW(key(), TEXT("bare"), 0, REG_SZ, reinterpret_cast<const BYTE*>(bare), sizeof bare));
+              RegSetValueExW(key(), TEXT("bare"), 0, REG_SZ, reinterpret_cast<const BYTE*>(bareThenMore), bare));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key(), TEXT("counted"), 0, REG_SZ, reinterpret_cast<const BYTE*>(bareThenNul), bare));
     const WCHAR multi[] = {'a', 0, 'b', 'c', 0, 0};
     ASSERT_EQ(ERROR_SUCCESS,
               RegSetValueExW(key(), TEXT("multi"), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi), sizeof multi));
@@ -59,7 +64,10 @@ TEST_F(RegistryValues, DataIsStoredExactlyAsGiven) {
     size = sizeof buffer;
     ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(key(), TEXT("bare"), nullptr, &type, buffer, &size));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-    EXPECT_EQ(sizeof bare, size);
+    EXPECT_EQ(bare, size);
+    size = sizeof buffer;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(key(), TEXT("counted"), nullptr, &type, buffer, &size));
+    EXPECT_EQ(sizeof bareThenNul, size);
     size = sizeof buffer;
     ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(key(), TEXT("multi"), nullptr, &type, buffer, &size));
     EXPECT_EQ(static_cast<DWORD>(REG_MULTI_SZ), type);

@@ -49,25 +49,3 @@ TEST(SysinfoVersion, RefusesOtherSizes) {
         }
     }
 }
-
-TEST(SysinfoVersion, NativeProcessorOfA64BitMachine) {
-    // The simulated machine is x64 unless machine.ini says otherwise; Wine runs a 64-bit prefix.
-    SYSTEM_INFO info;
-    std::memset(&info, 0xCC, sizeof info);
-    GetNativeSystemInfo(&info);
-    EXPECT_EQ(PROCESSOR_ARCHITECTURE_AMD64, info.wProcessorArchitecture);
-    EXPECT_EQ(4096u, info.dwPageSize);
-    EXPECT_EQ(0x10000u, info.dwAllocationGranularity);
-    EXPECT_GE(info.dwNumberOfProcessors, 1u);
-}
-
-TEST(SysinfoVersion, ProcessorOfTheProcess) {
-    // GetSystemInfo answers for the process: the simulated machine runs the
-    // 32-bit program, a Windows test executable is what it was built as.
-    SYSTEM_INFO info;
-    std::memset(&info, 0xCC, sizeof info);
-    GetSystemInfo(&info);
-    bool thirtyTwoBit = PLX_SIMULATED_MACHINE || sizeof(void*) == 4;
-    EXPECT_EQ(thirtyTwoBit ? PROCESSOR_ARCHITECTURE_INTEL : PROCESSOR_ARCHITECTURE_AMD64, info.wProcessorArchitecture);
-    EXPECT_EQ(4096u, info.dwPageSize);
-}

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 using conf::Text;
@@ -160,4 +161,30 @@ TEST_F(VersionFiles, CopyKeepsTheVersion) {
     const VS_FIXEDFILEINFO* info = fixedInfo(block);
     ASSERT_NE(nullptr, info);
     EXPECT_EQ(0x00220000u, info->dwFileVersionLS);
+}
+
+TEST_F(VersionFiles, RelativeNameIsLookedForAsLoadLibraryLooksForALibrary) {
+    // Beside the program first; the current directory only after the system folders.
+    WCHAR program[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    Text programDir = Text(program, n).substr(0, Text(program, n).find_last_of(TEXT('\\')));
+    Text name = text("plxconf_search_") + text(std::to_string(GetCurrentProcessId()).c_str()) + text(".dll");
+    Text beside = programDir + text("\\") + name;
+    ASSERT_TRUE(CopyFileW(testdata("8.30.33.0\\plxpwm_ie_com.dll").c_str(), beside.c_str(), FALSE)) << GetLastError();
+    ASSERT_TRUE(CopyFileW(testdata("8.30.34.0\\plxpwm_ie_com.dll").c_str(), (m_dir + text("\\") + name).c_str(), FALSE));
+    WCHAR previous[MAX_PATH];
+    DWORD length = GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    ASSERT_TRUE(SetCurrentDirectoryW(m_dir.c_str()));
+
+    auto buildOf = [&]() -> DWORD {
+        VersionBlock block = readBlock(name);
+        const VS_FIXEDFILEINFO* info = block.size ? fixedInfo(block) : nullptr;
+        return info ? info->dwFileVersionLS : 0;
+    };
+    EXPECT_EQ(0x00210000u, buildOf()) << "the library beside the program";
+    EXPECT_TRUE(DeleteFileW(beside.c_str()));
+    EXPECT_EQ(0x00220000u, buildOf()) << "the library in the current directory";
+    EXPECT_TRUE(SetCurrentDirectoryW(previous));
 }
