@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
-# Builds the three builds and runs every test suite:
-#   build/native  Linux, the simulated Windows machine    -> ctest
-#   build/win64   Windows x64 (MinGW-w64)                 -> each tests/*.exe under Wine
-#   build/win32   Windows x86, the shipped product        -> compiled only
+# Builds the three builds and runs every test suite three ways:
+#   build/native  Linux, the simulated Windows machine   -> ctest (x64 and x86 machines)
+#   build/win64   Windows x64 (MinGW-w64)                -> each tests/*.exe under wine64,
+#                                                           a 64-bit process in a 64-bit prefix
+#   build/win32   Windows x86, the shipped product       -> each tests/*.exe under Wine's
+#                                                           32-bit loader in a 64-bit prefix
+#                                                           (WOW64), and the conformance suite
+#                                                           and x86 scenarios in a 32-bit prefix
+# The installer's end-to-end scenarios run on simulated machines and, with the
+# shipped plxhotfix.exe, under Wine (message boxes answered under Xvfb); each
+# Wine run must end in the same files and registry as the simulated one.
 # Installs what a fresh Debian machine lacks first (needs root for that).
 # Ends with one summary line "Summary: N passed, M failed, K skipped" and
 # exits non-zero when any build or test failed.
@@ -27,7 +34,7 @@ note_problem() {
 
 # ------------------------------------------------------------------ tools
 PACKAGES=(cmake ninja-build g++ googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-          binutils-mingw-w64 wine64)
+          binutils-mingw-w64 wine64 wine32:i386 xvfb)
 missing=()
 for pkg in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
@@ -41,6 +48,8 @@ if ((${#missing[@]})); then
         exit 2
     fi
     export DEBIAN_FRONTEND=noninteractive
+    # Wine's 32-bit loader (wine32) comes from the i386 architecture.
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 || exit 2
     apt-get update -q || exit 2
     apt-get install -y -q --no-install-recommends "${missing[@]}" || exit 2
 fi
@@ -91,8 +100,10 @@ count_gtest() {
 }
 
 # ------------------------------------------------------------------ native tests
+SNAPSHOTS=$ROOT/build/native/e2e-snapshots
 if [[ ${BUILD_OK[native]} == 1 ]]; then
     echo "== native tests (ctest)"
+    rm -rf "$SNAPSHOTS" && mkdir -p "$SNAPSHOTS"
     log=$ROOT/build/native/ctest.log
     ctest --test-dir "$ROOT/build/native" -j "$JOBS" --timeout "$TEST_TIMEOUT" -V >"$log" 2>&1
     status=$?
@@ -106,7 +117,81 @@ if [[ ${BUILD_OK[native]} == 1 ]]; then
     fi
 fi
 
-# ------------------------------------------------------------------ Windows x64 tests under Wine
+# ------------------------------------------------------------------ under Wine
+WINE64=/usr/lib/wine/wine64
+WINE32=/usr/lib/wine/wine
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Only the installer's scenarios get a display (see run_scenarios): a message
+# box in any other suite must fail at once, not wait for an answer.
+unset DISPLAY
+
+# A host path as Wine names it (drive Z: is the host's root).
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+# new_prefix ARCH: a fresh Wine prefix (win64 or win32) in $WINEPREFIX.
+new_prefix() {
+    WINEPREFIX=$(mktemp -d /tmp/plx-wine.XXXXXX)
+    export WINEPREFIX
+    echo "== Wine prefix $WINEPREFIX ($1)"
+    WINEARCH=$1 timeout 300 "$( [[ $1 == win32 ]] && echo "$WINE32" || echo "$WINE64")" wineboot -i \
+        >/dev/null 2>&1 || echo "(wineboot reported an error; the first test run initialises the prefix)"
+}
+
+drop_prefix() {
+    /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+}
+
+# run_wine LABEL LOADER EXE [ARGS...]: one test executable in the current prefix.
+run_wine() {
+    local label=$1 loader=$2 exe=$3
+    shift 3
+    local name log status
+    name=$(basename "$exe" .exe)
+    log=${exe%.exe}.$label.log
+    echo "== $label $name $*"
+    (cd "$(dirname "$exe")" && timeout "$TEST_TIMEOUT" "$loader" "$exe" "$@") >"$log" 2>&1
+    status=$?
+    grep -E '^\[  (PASSED|FAILED|SKIPPED) |: Failure' "$log" || true
+    count_gtest "$log" "$status" "$label $name"
+}
+
+# A display for Wine's message boxes in the installer's scenarios.
+XVFB_PID=
+XVFB_DISPLAY=
+start_display() {
+    local n
+    for n in $(seq 90 120); do
+        [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        XVFB_PID=$!
+        sleep 1
+        if kill -0 "$XVFB_PID" 2>/dev/null; then
+            XVFB_DISPLAY=:$n
+            return 0
+        fi
+    done
+    return 1
+}
+trap '[[ -n $XVFB_PID ]] && kill "$XVFB_PID" 2>/dev/null' EXIT
+
+# run_scenarios LABEL FILTER: the installer's scenarios of one computer kind.
+run_scenarios() {
+    local label=$1 filter=$2 exe=$ROOT/build/win32/tests/plx_hotfix_e2e.exe
+    local kept=$ROOT/build/win32/e2e-snapshots-$label
+    if [[ ! -x $exe ]]; then
+        note_problem "$label: plx_hotfix_e2e.exe not built"
+        return
+    fi
+    if [[ -z $XVFB_DISPLAY ]] && ! start_display; then
+        note_problem "$label: no display for Wine's message boxes (Xvfb)"
+        return
+    fi
+    rm -rf "$kept" && mkdir -p "$kept"
+    DISPLAY=$XVFB_DISPLAY PLX_E2E_SNAPSHOTS=$(winpath "$kept") PLX_E2E_COMPARE=$(winpath "$SNAPSHOTS") \
+        run_wine "$label" "$WINE32" "$exe" "--gtest_filter=$filter"
+}
+
 if [[ ${BUILD_OK[win64]} == 1 ]]; then
     shopt -s nullglob
     exes=("$ROOT"/build/win64/tests/*.exe)
@@ -114,21 +199,32 @@ if [[ ${BUILD_OK[win64]} == 1 ]]; then
     if ((${#exes[@]} == 0)); then
         note_problem "win64: no test executable built"
     else
-        WINEPREFIX=$(mktemp -d /tmp/plx-wine.XXXXXX)
-        export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-        echo "== Wine prefix $WINEPREFIX"
-        timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 || echo "(wineboot reported an error; the first test run initialises the prefix)"
+        new_prefix win64
+        for exe in "${exes[@]}"; do run_wine wine64 "$WINE64" "$exe"; done
+        drop_prefix
+    fi
+fi
+
+if [[ ${BUILD_OK[win32]} == 1 ]]; then
+    shopt -s nullglob
+    exes=("$ROOT"/build/win32/tests/*.exe)
+    shopt -u nullglob
+    if ((${#exes[@]} == 0)); then
+        note_problem "win32: no test executable built"
+    else
+        # 32-bit processes on 64-bit Windows, as the shipped program runs.
+        new_prefix win64
         for exe in "${exes[@]}"; do
-            name=$(basename "$exe")
-            log=$ROOT/build/win64/tests/${name%.exe}.wine.log
-            echo "== wine64 $name"
-            (cd "$(dirname "$exe")" && timeout "$TEST_TIMEOUT" "$WINE" "$exe") >"$log" 2>&1
-            status=$?
-            grep -E '^\[  (PASSED|FAILED|SKIPPED) |: Failure' "$log" || true
-            count_gtest "$log" "$status" "win64 $name"
+            [[ $(basename "$exe") == plx_hotfix_e2e.exe ]] && continue
+            run_wine wow64 "$WINE32" "$exe"
         done
-        "${WINE%/*}/wineserver" -k >/dev/null 2>&1 || true
-        rm -rf "$WINEPREFIX"
+        run_scenarios wow64 '*HotfixX64*'
+        drop_prefix
+        # And on 32-bit Windows: one registry view, no WOW64.
+        new_prefix win32
+        run_wine x86 "$WINE32" "$ROOT/build/win32/tests/plx_conformance.exe"
+        run_scenarios x86 '*HotfixX86*'
+        drop_prefix
     fi
 fi
 

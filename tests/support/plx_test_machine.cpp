@@ -268,7 +268,9 @@ void TestMachine::removeRegistry() const {
     for (const PlxRegTextKey& key : plxParseRegText(m_regText)) deleteTree(targetOf(key));
 }
 
-std::string TestMachine::readFile(const std::string& windowsPath) const {
+std::string TestMachine::readFile(const std::string& windowsPath) const { return plxReadFile(windowsPath); }
+
+std::string plxReadFile(const std::string& windowsPath) {
     HANDLE file = CreateFileW(w(wide(windowsPath)), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)

@@ -55,6 +55,10 @@ private:
     std::u16string m_previous;
 };
 
+// The bytes of a file, read through Win32; throws std::runtime_error when it
+// cannot be read.
+std::string plxReadFile(const std::string& windowsPath);
+
 // A fresh, empty simulated machine directory under the temporary directory,
 // with C: and its standard folders.  Returns its host path.
 std::string plxCreateMachineDir();

@@ -1,11 +1,21 @@
-// Simulated computers for end-to-end runs of the hotfix installer: the host
-// product's registry keys and files, the package in the download folder, and
-// the installer run as its own process.
+// Computers for end-to-end runs of the hotfix installer: the host product's
+// registry keys and files, the package in the download folder, and the
+// installer run as its own process, on a simulated machine or (the shipped
+// 32-bit program) under Wine.  Everything is read back through Win32.
+//
+// After each run the computer's end state (the watched folders' files, byte
+// for byte, and the product's registry keys in every view) is written to
+// PLX_E2E_SNAPSHOTS/<test>.<run>.txt when that variable names a folder; when
+// PLX_E2E_COMPARE names the folder of another platform's run of the same
+// scenarios, the run must have ended in exactly the state kept there.
 #ifndef HOTFIX_MACHINE_H
 #define HOTFIX_MACHINE_H
 
+#include "hotfix_host.h"
 #include "plx_test_machine.h"
 #include "plx_win32.h"
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -24,21 +34,16 @@ extern const char* const kDir64;    // C:\Program Files\Orvane\Vaultline Securit
 extern const char* const kDirX86;   // C:\Program Files\Orvane\Vaultline Security Suite\ (x86 machines)
 extern const char* const kDownloads;  // C:\Users\Public\Downloads\ (where the package is)
 
-struct HotfixRun {
-    int exitCode = -1;
-    std::string output;  // what the process wrote to stdout and stderr
-};
-
 // One computer.  Build it with the setters, then create() and run().
 class HotfixMachine {
 public:
     HotfixMachine& windows(const std::string& version, bool bX64);
     HotfixMachine& standardUser();
-    // Message box answers in order: "ok", "yes", "no", ...
+    // Message box answers in order: "ok", "yes", "no", ...; each run starts
+    // again from the first.
     HotfixMachine& answers(const std::string& list);
-    // Replaces the answers of a created machine for the next runs (each
-    // process takes the answers from the first).
-    void answersNow(const std::string& list);
+    // Replaces the answers for the next runs of a created machine.
+    void answersNow(const std::string& list) { m_answers = list; }
     HotfixMachine& reg(const std::string& regText);
     // The product's keys (current location) with this Version, in the
     // process's own registry view and, on x64, InstallPath in the 64-bit view;
@@ -56,18 +61,35 @@ public:
     // directory set to cwd (a Windows directory on the machine).
     HotfixRun run(const std::string& args = "", const std::string& cwd = "C:\\Users\\Public\\Downloads");
 
-    bool x64() const { return m_bX64; }
-    TestMachine& machine() { return m_machine; }
-    std::string hostPath(const std::string& windowsPath) const;
+    bool x64() const { return m_settings.x64; }
+    const HotfixSettings& settings() const { return m_settings; }
     bool exists(const std::string& windowsPath) const;
-    std::string readFile(const std::string& windowsPath) const;
-    // The message boxes of screen.log, one "<text>|<buttons>|<answer>" each.
+    std::string readFile(const std::string& windowsPath) const { return m_machine.readFile(windowsPath); }
+    // The message boxes, one "<text>|<buttons>|<answer>" each.
     std::vector<std::string> boxes() const;
-    std::string screenLog() const { return m_machine.screenLog(); }
+    // The restart, power-off and log-off requests, one "reboot", "poweroff" ... each.
+    std::vector<std::string> restarts() const;
+    std::string screenLog() const { return m_host.screenLog(); }
 
 private:
+    void keepEndState();
+
     TestMachine m_machine;
-    bool m_bX64 = true;
+    HotfixHost m_host;
+    HotfixSettings m_settings;
+    std::string m_answers;
+    int m_runs = 0;
+};
+
+// Scenarios on x64 and x86 computers.  A host that cannot make the computer
+// (Wine runs each kind in a prefix of its own) skips them with the reason.
+class HotfixX64 : public ::testing::Test {
+protected:
+    void SetUp() override;
+};
+class HotfixX86 : public ::testing::Test {
+protected:
+    void SetUp() override;
 };
 
 // Bytes of a stand-in library: version "" is the package's own build.
@@ -79,8 +101,7 @@ std::string patchLogBytes(const std::vector<std::string>& lines, bool bWithBom =
 std::string logLine(const char* szText, int iAnswer);
 std::string box(const char* szText, const char* szButtons, const char* szAnswer);
 
-// A registry value read through the simulated machine's Win32 API (32-bit
-// view); false when missing.
+// Registry values read through Win32 in a view; false when missing.
 bool readRegString(const std::string& keyPath, const std::string& valueName, std::string& text, REGSAM view);
 bool readRegMultiString(const std::string& keyPath, const std::string& valueName, std::vector<std::string>& list,
                         REGSAM view);

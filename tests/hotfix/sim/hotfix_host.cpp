@@ -1,0 +1,129 @@
+// The simulated machine as the computer of a scenario: see hotfix_host.h.
+#include "hotfix_host.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+std::string readHostFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// The service pack of each release as HKLM\SYSTEM\...\Windows "CSDVersion" holds it.
+unsigned servicePackOf(const std::string& version)
+{
+    if (version == "5.0")
+        return 0x400;
+    if (version == "5.1")
+        return 0x300;
+    if (version == "5.2" || version == "6.0")
+        return 0x200;
+    if (version == "6.1")
+        return 0x100;
+    return 0;
+}
+
+// machine.ini with its [Display] Answers replaced by list.
+void setAnswers(const std::string& machineDir, const std::string& list)
+{
+    const std::string ini = machineDir + "/machine.ini";
+    std::istringstream in(readHostFile(ini));
+    std::string text;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("Answers=", 0) != 0)
+            text += line + "\n";
+    }
+    text += "[Display]\nAnswers=" + list + "\n";
+    std::ofstream(ini, std::ios::binary | std::ios::trunc) << text;
+}
+
+// C:\a\b as the host path of a machine file; the directories exist.
+std::string hostPathOf(const std::string& machineDir, const std::string& windowsPath)
+{
+    std::string path = machineDir + "/drive_c";
+    std::string rest = windowsPath.substr(3);
+    for (char& c : rest)
+        if (c == '\\')
+            c = '/';
+    return path + "/" + rest;
+}
+}  // namespace
+
+struct HotfixHost::State {
+    TestMachine* machine = nullptr;
+};
+
+HotfixHost::HotfixHost() : m_state(new State) {}
+HotfixHost::~HotfixHost() = default;
+
+const char* HotfixHost::installerName() { return "plxhotfix"; }
+
+bool HotfixHost::canModel(const HotfixSettings&, std::string&) { return true; }
+
+void HotfixHost::describe(const HotfixSettings& settings, TestMachine& machine)
+{
+    machine.ini("Windows", "Version", settings.windowsVersion).ini("Windows", "Architecture", settings.x64 ? "x64" : "x86");
+    if (!settings.administrator)
+        machine.ini("User", "Administrator", "0");
+    char servicePack[16];
+    std::snprintf(servicePack, sizeof servicePack, "%08x", servicePackOf(settings.windowsVersion));
+    machine.reg(std::string("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Windows]\n\"CSDVersion\"=dword:") +
+                servicePack + "\n");
+}
+
+void HotfixHost::created(const HotfixSettings&, TestMachine& machine) { m_state->machine = &machine; }
+
+HotfixRun HotfixHost::run(const std::string& installer, const std::string& args, const std::string& cwd,
+                          const std::string& answers)
+{
+    const std::string dir = m_state->machine->dir();
+    setAnswers(dir, answers);
+    // The download folder is created with the machine, in the case written here.
+    const std::string program = hostPathOf(dir, installer);
+    chmod(program.c_str(), 0755);
+    const std::string outputFile = dir + "/run-output.txt";
+
+    std::vector<std::string> argv{program};
+    std::istringstream words(args);
+    for (std::string word; words >> word;)
+        argv.push_back(word);
+
+    pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        // No terminal: a box without an answer from machine.ini is not shown.
+        int in = open("/dev/null", O_RDONLY);
+        int out = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0 ||
+            chdir(hostPathOf(dir, cwd).c_str()) != 0)
+            _exit(127);
+        setenv("PLX_MACHINE", dir.c_str(), 1);
+        std::vector<char*> raw;
+        for (std::string& a : argv)
+            raw.push_back(&a[0]);
+        raw.push_back(nullptr);
+        execv(program.c_str(), raw.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    HotfixRun result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.output = readHostFile(outputFile);
+    return result;
+}
+
+std::string HotfixHost::screenLog() const { return m_state->machine ? m_state->machine->screenLog() : ""; }
