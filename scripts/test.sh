@@ -188,6 +188,10 @@ run_scenarios() {
         return
     fi
     rm -rf "$kept" && mkdir -p "$kept"
+    # A desktop that Wine started without a display (wineboot, the suites
+    # before) would fail every message box: start the prefix afresh.
+    /usr/lib/wine/wineserver -k >/dev/null 2>&1
+    /usr/lib/wine/wineserver -w >/dev/null 2>&1
     DISPLAY=$XVFB_DISPLAY PLX_E2E_SNAPSHOTS=$(winpath "$kept") PLX_E2E_COMPARE=$(winpath "$SNAPSHOTS") \
         run_wine "$label" "$WINE32" "$exe" "--gtest_filter=$filter"
 }

@@ -173,6 +173,24 @@ std::string testName()
     return name;
 }
 
+// Where two end states part: the entry (file or key) and its first differing line.
+std::string firstDifference(const std::string& kept, const std::string& state)
+{
+    std::vector<std::string> a = lines(kept), b = lines(state);
+    std::string entry;
+    for (size_t i = 0; i < a.size() || i < b.size(); ++i) {
+        std::string left = i < a.size() ? a[i] : "<end>", right = i < b.size() ? b[i] : "<end>";
+        if (left == right) {
+            if (left.rfind("file ", 0) == 0 || left.rfind("key ", 0) == 0)
+                entry = left;
+            continue;
+        }
+        return "in \"" + entry + "\", line " + std::to_string(i + 1) + " was \"" + left.substr(0, 160) +
+               "\", here \"" + right.substr(0, 160) + "\"";
+    }
+    return "";
+}
+
 std::string readWhole(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -357,9 +375,9 @@ void HotfixMachine::keepEndState()
     if (const char* other = std::getenv("PLX_E2E_COMPARE")) {
         std::string kept = readWhole(std::string(other) + "/" + name);
         EXPECT_FALSE(kept.empty()) << "no end state of this run in " << other << " (run the native suite first)";
-        if (!kept.empty()) {
-            EXPECT_EQ(kept, state) << "this run ended otherwise than the same scenario on the other platform";
-        }
+        if (!kept.empty() && kept != state)
+            ADD_FAILURE() << "this run ended otherwise than the same scenario in " << other << "/" << name << ": "
+                          << firstDifference(kept, state);
     }
 }
 
