@@ -33,8 +33,8 @@ protected:
         setPrivilege(SE_RESTORE_NAME, false);
         RegistryCase::TearDown();
     }
-    // Relative: the test's current directory, on both machines.
-    static constexpr const WCHAR* kFile = TEXT("plx_conformance_saved_key.dat");
+    // On the machine's own drive: test runs in parallel share the host's directories.
+    static constexpr const WCHAR* kFile = TEXT("C:\\plx_conformance_saved_key.dat");
 };
 
 TEST_F(RegistrySaveRestore, SaveWithTheBackupPrivilegeWritesTheFile) {
