@@ -417,6 +417,7 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
 BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData);
 BOOL WINAPI FindClose(HANDLE hFindFile);
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
+BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes);
 DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer);
 BOOL WINAPI SetCurrentDirectoryW(LPCWSTR lpPathName);
 UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize);
