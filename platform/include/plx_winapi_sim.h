@@ -423,6 +423,15 @@ BOOL WINAPI SetCurrentDirectoryW(LPCWSTR lpPathName);
 UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize);
 UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize);
 
+// ---------------------------------------------------------------- profile (.ini) files
+UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault, LPCWSTR lpFileName);
+DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
+                                      LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName);
+DWORD WINAPI GetPrivateProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName);
+DWORD WINAPI GetPrivateProfileSectionNamesW(LPWSTR lpszReturnBuffer, DWORD nSize, LPCWSTR lpFileName);
+BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString, LPCWSTR lpFileName);
+BOOL WINAPI WritePrivateProfileSectionW(LPCWSTR lpAppName, LPCWSTR lpString, LPCWSTR lpFileName);
+
 // ---------------------------------------------------------------- processes, modules, environment
 HANDLE WINAPI GetCurrentProcess(void);
 DWORD WINAPI GetCurrentProcessId(void);
