@@ -543,6 +543,13 @@ void WINAPI GetNativeSystemInfo(LPSYSTEM_INFO lpSystemInfo);
 void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo);
 BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process);
 
+// ---------------------------------------------------------------- shell folders
+#define CSIDL_COMMON_APPDATA 0x0023
+#define CSIDL_FLAG_CREATE 0x8000
+#define CSIDL_FLAG_MASK 0xFF00
+typedef enum { SHGFP_TYPE_CURRENT = 0, SHGFP_TYPE_DEFAULT = 1 } SHGFP_TYPE;
+HRESULT WINAPI SHGetFolderPathW(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPWSTR pszPath);
+
 // ---------------------------------------------------------------- file version resources
 #define VS_FFI_SIGNATURE 0xFEEF04BDL
 BOOL WINAPI GetFileVersionInfoW(LPCWSTR lptstrFilename, DWORD dwHandle, DWORD dwLen, LPVOID lpData);
