@@ -363,8 +363,9 @@ DWORD copyList(LPWSTR buffer, DWORD size, const std::vector<std::u16string>& str
     return size - 2;
 }
 
-// RtlUnicodeStringToInteger with base 0: blanks, a sign, a 0x/0o/0b prefix,
-// the digits that follow (none give 0), modulo 2^32.
+// A value as GetPrivateProfileIntW reads it, the way RtlUnicodeStringToInteger
+// does with base 0: blanks, a sign, a 0x/0o/0b prefix, then the digits that
+// follow (none give 0, not the default), modulo 2^32.
 UINT toInteger(const std::u16string& text) {
     size_t i = 0;
     while (i < text.size() && text[i] <= u' ') ++i;

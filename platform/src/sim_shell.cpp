@@ -29,7 +29,7 @@ HRESULT WINAPI SHGetFolderPathW(HWND /*hwnd*/, int csidl, HANDLE /*hToken*/, DWO
     // On failure the path is empty.
     pszPath[0] = 0;
     if ((csidl & ~CSIDL_FLAG_MASK) != CSIDL_COMMON_APPDATA) return E_INVALIDARG;
-    // The folder is one for every version; the current and the default path are the same.
+    // Nothing on this machine redirects the folder, so its current path is its default one.
     const plxsim::MachineConfig& config = plxsim::machine();
     const std::u16string folder = config.versionMajor >= 6 ? u"C:\\ProgramData"
                                                            : u"C:\\Documents and Settings\\All Users\\Application Data";
