@@ -417,10 +417,20 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
 BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData);
 BOOL WINAPI FindClose(HANDLE hFindFile);
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
+BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes);
 DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer);
 BOOL WINAPI SetCurrentDirectoryW(LPCWSTR lpPathName);
 UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize);
 UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize);
+
+// ---------------------------------------------------------------- profile (.ini) files
+UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault, LPCWSTR lpFileName);
+DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
+                                      LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName);
+DWORD WINAPI GetPrivateProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName);
+DWORD WINAPI GetPrivateProfileSectionNamesW(LPWSTR lpszReturnBuffer, DWORD nSize, LPCWSTR lpFileName);
+BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString, LPCWSTR lpFileName);
+BOOL WINAPI WritePrivateProfileSectionW(LPCWSTR lpAppName, LPCWSTR lpString, LPCWSTR lpFileName);
 
 // ---------------------------------------------------------------- processes, modules, environment
 HANDLE WINAPI GetCurrentProcess(void);
@@ -532,6 +542,13 @@ BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 void WINAPI GetNativeSystemInfo(LPSYSTEM_INFO lpSystemInfo);
 void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo);
 BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process);
+
+// ---------------------------------------------------------------- shell folders
+#define CSIDL_COMMON_APPDATA 0x0023
+#define CSIDL_FLAG_CREATE 0x8000
+#define CSIDL_FLAG_MASK 0xFF00
+typedef enum { SHGFP_TYPE_CURRENT = 0, SHGFP_TYPE_DEFAULT = 1 } SHGFP_TYPE;
+HRESULT WINAPI SHGetFolderPathW(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPWSTR pszPath);
 
 // ---------------------------------------------------------------- file version resources
 #define VS_FFI_SIGNATURE 0xFEEF04BDL

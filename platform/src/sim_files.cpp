@@ -200,6 +200,12 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
+    // A read-only file refuses writing even to a process the host would let
+    // through (one running as root).
+    if (existed && (w.write || truncates) && !(st.st_mode & S_IWUSR)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
 
     int flags = O_CLOEXEC | ((w.write || truncates) ? O_RDWR : O_RDONLY);
     if (creates) flags |= O_CREAT | O_EXCL;
@@ -464,4 +470,18 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
         return INVALID_FILE_ATTRIBUTES;
     }
     return fileAttributesOf(st);
+}
+
+BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes) {
+    std::string host;
+    if (!resolve(lpFileName, host)) return FALSE;
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0) return fail(missingPathError(host));
+    if (!fileWriteAllowed(host)) return fail(ERROR_ACCESS_DENIED);
+    // Only the read-only attribute is kept, as the host's write permission;
+    // a directory's read-only attribute does not keep anything out on Windows.
+    if (S_ISDIR(st.st_mode)) return TRUE;
+    mode_t mode = (dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? (st.st_mode & ~mode_t(0222)) : (st.st_mode | S_IWUSR);
+    if (chmod(host.c_str(), mode & 07777) != 0) return fail(errnoToError(errno, host));
+    return TRUE;
 }

@@ -21,6 +21,12 @@ std::u16string fromUtf8(const std::string& text);  // malformed bytes give U+FFF
 // overlong or out-of-range sequence (out then holds a part).
 bool fromUtf8Strict(const std::string& bytes, size_t from, std::u16string& out);
 std::u16string toU16(LPCWSTR text);  // null gives u""
+// The ANSI code page of the machines modelled, Windows-1252.  Every byte has a
+// character (0x81, 0x8D, 0x8F, 0x90 and 0x9D the C1 controls of the same
+// value, as Windows maps them), so bytes survive a round trip; a character
+// the code page lacks is written as '?', the code page's default character.
+std::u16string fromWindows1252(const std::string& bytes);
+std::string toWindows1252(const std::u16string& text);
 // Case-insensitive comparison as Windows does it for names (ASCII and Latin-1 folding).
 std::u16string upcase(const std::u16string& text);
 bool equalNoCase(const std::u16string& a, const std::u16string& b);

@@ -125,6 +125,40 @@ bool fromUtf8Strict(const std::string& bytes, size_t from, std::u16string& out) 
 std::u16string toU16(LPCWSTR text) { return text ? std::u16string(text) : std::u16string(); }
 
 namespace {
+// Windows-1252 0x80..0x9F; the rest of the upper half is Latin-1.
+const char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+}  // namespace
+
+std::u16string fromWindows1252(const std::string& bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (char b : bytes) {
+        unsigned char c = static_cast<unsigned char>(b);
+        out += (c >= 0x80 && c < 0xA0) ? kWindows1252High[c - 0x80] : static_cast<char16_t>(c);
+    }
+    return out;
+}
+
+std::string toWindows1252(const std::u16string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char16_t c : text) {
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        char byte = '?';
+        for (int i = 0; i < 32; ++i)
+            if (kWindows1252High[i] == c) byte = static_cast<char>(0x80 + i);
+        out += byte;
+    }
+    return out;
+}
+
+namespace {
 char16_t upcaseChar(char16_t c) {
     if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
     // Latin-1 letters à..þ except ÷

@@ -282,6 +282,37 @@ TEST_F(DirectoryCase, FileAttributes) {
     EXPECT_EQ(dir, GetFileAttributesW((m_dir + text("\\")).c_str())) << "a directory with a trailing separator";
 }
 
+TEST_F(DirectoryCase, ReadOnlyAttributeStopsDeleting) {
+    Text f = path("ro.txt");
+    ASSERT_TRUE(writeFile(f, "kept"));
+    ASSERT_TRUE(SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_READONLY)) << GetLastError();
+    EXPECT_NE(0u, GetFileAttributesW(f.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(DeleteFileW(f.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_EQ("kept", readFile(f));
+
+    ASSERT_TRUE(SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(0u, GetFileAttributesW(f.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(DeleteFileW(f.c_str()));
+    EXPECT_FALSE(SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
+TEST_F(DirectoryCase, ReadOnlyFileCannotBeOpenedForWriting) {
+    if (plxIsWine()) GTEST_SKIP() << "Wine leaves write protection to the host's permissions, which root passes";
+    Text f = path("ro.txt");
+    ASSERT_TRUE(writeFile(f, "kept"));
+    ASSERT_TRUE(SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_READONLY));
+    const DWORD dispositions[] = {OPEN_EXISTING, OPEN_ALWAYS, CREATE_ALWAYS, TRUNCATE_EXISTING};
+    for (DWORD disposition : dispositions) {
+        File writer(openWith(f, GENERIC_WRITE, 0, disposition));
+        EXPECT_FALSE(writer.valid()) << disposition;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError()) << disposition;
+    }
+    EXPECT_EQ("kept", readFile(f));
+    SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(DirectoryCase, NamesIgnoreCaseAndAcceptBothSeparators) {
     ASSERT_TRUE(CreateDirectoryW(path("MixedCase").c_str(), nullptr));
     ASSERT_TRUE(writeFile(path("MixedCase\\File.TXT"), "abc"));
