@@ -307,6 +307,12 @@ public:
 
     ULONG getCount() const { return m_ulCount; }
 
+    // Calls fn with every element, head to tail; the cursor stays where it is.
+    template <class F>
+    void forEach(F fn) const {
+        for (const BaseNode* pNode = m_pHead; pNode != nullptr; pNode = pNode->m_pNext) fn(pNode->element());
+    }
+
     // Destroys every node from head to tail; the list is empty afterwards.
     bool removeAll() {
         bool bResult = true;

@@ -204,8 +204,14 @@ CPLXSIgetStoragePathException::CPLXSIgetStoragePathException(LPCWSTR szFolderNam
                                                              LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs,
                                                              bool bLogNow, bool bLogOnDestroy)
     : CPLXLogException1(usOutputs, bLogOnDestroy) {
+    // The reason by the shell's code: E_FAIL (or S_FALSE) and E_INVALIDARG have their own words.
     WCHAR szShellError[PLX_MESSAGE_SIZE];
-    plxFormatMessageNumber(szShellError, TEXT("Shell folder error %d."), static_cast<LONG>(ulCode));
+    if (ulCode == 0x80004005UL || ulCode == 1)
+        plxFormatMessage(szShellError, TEXT("Path does not exist."), nullptr);
+    else if (ulCode == 0x80070057UL)
+        plxFormatMessage(szShellError, TEXT("Shell folder does not exist."), nullptr);
+    else
+        plxFormatMessageNumber(szShellError, TEXT("Shell folder error %d."), static_cast<LONG>(ulCode));
     WCHAR szMessage[PLX_MESSAGE_SIZE];
     plxFormatMessage(szMessage, TEXT("Unable to obtain Windows shell folder path for folder ( \"%s\" ).  %s"),
                      szFolderName, szShellError);
@@ -266,6 +272,18 @@ CPLXRegKeyAlreadyOpenWarning::CPLXRegKeyAlreadyOpenWarning(LPCWSTR szKeyPath, LP
     WCHAR szMessage[PLX_MESSAGE_SIZE];
     plxFormatMessage(szMessage, TEXT("Registry key is already open ( %s )"), szKeyPath);
     raise(szMessage, PLX_NO_CODE, rkSuccess, szClassName, szMethodName, szSourceFile, ulLine, bLogNow);
+}
+
+CPLXProfileCutWarning::CPLXProfileCutWarning(LPCWSTR szSection, LPCWSTR szKeyName, ULONG ulBufferUnits,
+                                             LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs, bool bLogNow,
+                                             bool bLogOnDestroy)
+    : CPLXLogWarning(usOutputs, bLogOnDestroy) {
+    WCHAR szNames[PLX_MESSAGE_SIZE];
+    plxFormatMessage(szNames, TEXT("section: %s, key name: %s"), szSection, szKeyName);
+    WCHAR szMessage[PLX_MESSAGE_SIZE];
+    plxFormatMessageNumber(szMessage, TEXT("Profile data may be cut at %d characters and is not used ( %s )"),
+                           static_cast<LONG>(ulBufferUnits), szNames);
+    raise(szMessage, 0, rkErrorCode, nullptr, nullptr, szSourceFile, ulLine, bLogNow);
 }
 
 CPLXGetPolicySettingWarning::CPLXGetPolicySettingWarning(ULONG ulSettingId, LPCWSTR szSourceFile, ULONG ulLine,

@@ -192,6 +192,13 @@ public:
                                  ULONG ulLine, USHORT usOutputs, bool bLogNow, bool bLogOnDestroy);
 };
 
+// A profile read that filled its whole buffer: the data may be cut, so it is not used.
+class CPLXProfileCutWarning : public CPLXLogWarning {
+public:
+    CPLXProfileCutWarning(LPCWSTR szSection, LPCWSTR szKeyName, ULONG ulBufferUnits, LPCWSTR szSourceFile,
+                          ULONG ulLine, USHORT usOutputs, bool bLogNow, bool bLogOnDestroy);
+};
+
 class CPLXGetPolicySettingWarning : public CPLXLogWarning {
 public:
     CPLXGetPolicySettingWarning(ULONG ulSettingId, LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs, bool bLogNow,

@@ -210,4 +210,8 @@ private:
 // TEXT("prefix") + string.
 CPLXWCharString operator+(const WCHAR* szLeft, const CPLXWCharString& right);
 
+// ulCount bytes as upper-case hex pairs separated by spaces ("01 0A FF"), the
+// form of getAsciiCodeString; an invalid string for no bytes.  Not traced.
+CPLXWCharString plxAsciiCodeString(const unsigned char* pBytes, ULONG ulCount);
+
 #endif

@@ -546,6 +546,25 @@ bool CPLXWCharString::parseDigits(ULONG& ulValue, ULONG asNumberSystem) const {
 
 // ---------------------------------------------------------------- ASCII code strings
 
+CPLXWCharString plxAsciiCodeString(const unsigned char* pBytes, ULONG ulCount) {
+    if (ulCount == 0) {
+        return CPLXWCharString();
+    }
+    if (ulCount > 0x55555554UL) {
+        throw CPLXMemAllocException(TEXT("result"), PLX_SRC, PLX_LOG_NOW);
+    }
+    CPLXBuffer<unsigned short> text(ulCount * 3);
+    unsigned short* pOut = text.getBuffer();
+    for (ULONG b = 0; b < ulCount; ++b) {
+        if (b != 0) {
+            *pOut++ = ' ';
+        }
+        *pOut++ = static_cast<unsigned short>(g_hexDigits[pBytes[b] >> 4]);
+        *pOut++ = static_cast<unsigned short>(g_hexDigits[pBytes[b] & 0x0F]);
+    }
+    return CPLXWCharString(text);
+}
+
 CPLXWCharString CPLXWCharString::getAsciiCodeString() const {
     PLX_TRACE("CPLXWCharString", "getAsciiCodeString");
     try {
@@ -554,27 +573,17 @@ CPLXWCharString CPLXWCharString::getAsciiCodeString() const {
             plxTrace.success(false);
             return result;
         }
-        // Every byte of every element, low byte first, as "XX" joined by spaces.
-        unsigned long long bytes = static_cast<unsigned long long>(m_ulNumElems) * 2;
-        unsigned long long chars = bytes * 3 - 1;
-        if (chars >= 0xFFFFFFFFULL) {
+        // Every byte of every element, low byte first.
+        if (m_ulNumElems > 0x7FFFFFFFUL) {
             throw CPLXMemAllocException(TEXT("result"), PLX_SRC, PLX_LOG_NOW);
         }
-        if (!result.allocate(static_cast<ULONG>(chars + 1))) {
-            plxTrace.success(false);
-            return CPLXWCharString();
+        CPLXBuffer<unsigned char> bytes(m_ulNumElems * 2);
+        for (ULONG i = 0; i < m_ulNumElems; ++i) {
+            bytes[2 * i] = static_cast<unsigned char>(m_pBuffer[i] & 0xFF);
+            bytes[2 * i + 1] = static_cast<unsigned char>(m_pBuffer[i] >> 8);
         }
-        unsigned short* pOut = result.m_pBuffer;
-        for (unsigned long long b = 0; b < bytes; ++b) {
-            unsigned short usUnit = m_pBuffer[b / 2];
-            unsigned int uByte = (b % 2 == 0) ? (usUnit & 0xFF) : (usUnit >> 8);
-            if (b != 0) {
-                *pOut++ = ' ';
-            }
-            *pOut++ = static_cast<unsigned short>(g_hexDigits[uByte >> 4]);
-            *pOut++ = static_cast<unsigned short>(g_hexDigits[uByte & 0x0F]);
-        }
-        plxTrace.success(true);
+        result = plxAsciiCodeString(bytes.getBuffer(), bytes.getNumElems());
+        plxTrace.success(result.isValid());
         return result;
     }
     PLX_CATCH_ALL_RETURN_LASTERROR(CPLXWCharString())

@@ -1,5 +1,7 @@
 #include "plx_registry_key.h"
 
+#include "plx_registry_file.h"
+
 #include <new>
 
 #include "plx_handlers.h"
@@ -354,8 +356,7 @@ bool CPLXRegistryKey::exportKey(const CPLXWCharString& szExportFileName, DWORD d
                                       PLX_LOG_NOW);
         }
         if (dwFlags == PLX_REG_EXPORT_TEXT) {
-            throw CPLXBadArgException(TEXT("dwFlags"), TEXT("registry text format is not available"), PLX_SRC,
-                                      PLX_LOG_NOW);
+            return CPLXRegistryFile(szExportFileName).saveKey(m_hRootKey, m_szKeyPath, bOverwrite);
         }
         return saveKey(szExportFileName, bOverwrite);
     }
@@ -383,8 +384,7 @@ bool CPLXRegistryKey::importKey(const CPLXWCharString& szImportFileName, DWORD d
                                       PLX_LOG_NOW);
         }
         if (dwFlags == PLX_REG_IMPORT_TEXT) {
-            throw CPLXBadArgException(TEXT("dwFlags"), TEXT("registry text format is not available"), PLX_SRC,
-                                      PLX_LOG_NOW);
+            return CPLXRegistryFile(szImportFileName).loadFile();
         }
         return restoreKey(szImportFileName, dwFlags);
     }

@@ -113,6 +113,16 @@ TEST(ExceptionMessagesTest, SystemUtilities) {
            "Unable to obtain Windows shell folder path for folder ( \"CSIDL_APPDATA\" ).  Shell folder error "
            "-2147024894.",
            0x80070002, rkErrorCode, true});
+    // E_FAIL (and 1) and E_INVALIDARG have words of their own.
+    const struct {
+        ULONG ulCode;
+        const char* szReason;
+    } reasons[] = {{0x80004005, "Path does not exist."}, {1, "Path does not exist."},
+                   {0x80070057, "Shell folder does not exist."}};
+    for (const auto& r : reasons)
+        check(CPLXSIgetStoragePathException(TEXT("f"), r.ulCode, NAMES, SRC, QUIET),
+              {BAD, (std::string("Unable to obtain Windows shell folder path for folder ( \"f\" ).  ") + r.szReason).c_str(),
+               r.ulCode, rkErrorCode, true});
 }
 
 TEST(ExceptionMessagesTest, MessageBoxResourcesAndDirectUses) {

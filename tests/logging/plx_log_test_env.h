@@ -249,6 +249,16 @@ private:
     PlxTestLog m_log;
 };
 
+// Whether some log line contains every one of the pieces.
+inline bool plxLogHas(const std::vector<std::string>& lines, std::initializer_list<std::string> pieces) {
+    for (const std::string& line : lines) {
+        bool bAll = true;
+        for (const std::string& piece : pieces) bAll = bAll && line.find(piece) != std::string::npos;
+        if (bAll) return true;
+    }
+    return false;
+}
+
 // The executable's name as the log prints it.
 inline std::string plxExpectedAppName() {
     WCHAR szPath[1024] = {};

@@ -104,14 +104,8 @@ protected:
         return true;
     }
 
-    // Whether some log line contains every one of the pieces.
     static bool logHas(const std::vector<std::string>& lines, std::initializer_list<std::string> pieces) {
-        for (const std::string& line : lines) {
-            bool bAll = true;
-            for (const std::string& piece : pieces) bAll = bAll && line.find(piece) != std::string::npos;
-            if (bAll) return true;
-        }
-        return false;
+        return plxLogHas(lines, pieces);
     }
 
     std::string m_case;

@@ -38,12 +38,7 @@ bool processPrivilegeAttributes(const WCHAR* szName, DWORD& dwAttributes) {
 }
 
 bool logHas(const std::vector<std::string>& lines, std::initializer_list<std::string> pieces) {
-    for (const std::string& line : lines) {
-        bool bAll = true;
-        for (const std::string& piece : pieces) bAll = bAll && line.find(piece) != std::string::npos;
-        if (bAll) return true;
-    }
-    return false;
+    return plxLogHas(lines, pieces);
 }
 
 class WindowsProcessTest : public ::testing::Test {

@@ -1,0 +1,50 @@
+// Typed access to one profile (INI) file through Windows' private-profile
+// functions.  Names and values pass to Windows unchanged; Windows decides
+// the file's encoding (a new file is written in the ANSI code page, a file
+// that starts with a UTF-16LE byte-order mark stays UTF-16LE).  Every
+// operation reports its failures to the log and answers false; nothing is
+// thrown to the caller.
+#ifndef PLX_INI_H
+#define PLX_INI_H
+
+#include "plx_win32.h"
+#include "plx_dbllist.h"
+#include "plx_wchar_string.h"
+
+class CPLXIni {
+public:
+    explicit CPLXIni(const CPLXWCharString& fileName);
+    virtual ~CPLXIni();
+
+    // Makes sure that the section exists; an existing section keeps its entries.
+    virtual bool createProfileSection(const CPLXWCharString& section);
+    // The integer of a key.  False, value unchanged and logged, when the key
+    // is absent or holds -1 (the two cannot be told apart).
+    virtual bool getProfileInt(const CPLXWCharString& section, const CPLXWCharString& key, INT& value);
+    // The section's lines ("key=value"), as Windows returns them.  False,
+    // list unchanged, when the section is missing or empty, or too large for
+    // one read of 32767 units (logged as a cut).
+    virtual bool getProfileSection(const CPLXWCharString& section, CPLXDblList<CPLXWCharString>& lines);
+    // The file's section names; false, list unchanged, as for getProfileSection.
+    virtual bool getProfileSectionNames(CPLXDblList<CPLXWCharString>& names);
+    // The text of a key.  False, value unchanged, when the key is absent or
+    // empty, holds "Not Found", or is 1022 units or longer (logged as a cut:
+    // such a text may not be whole).
+    virtual bool getProfileString(const CPLXWCharString& section, const CPLXWCharString& key,
+                                  CPLXWCharString& value);
+    // Writes the integer as signed decimal text.
+    virtual bool setProfileInt(const CPLXWCharString& section, const CPLXWCharString& key, INT value);
+    // Writes key=value into the section, creating file and section as needed.
+    // A section, key or value with a line break is refused (logged): a
+    // profile line cannot carry it.
+    virtual bool setProfileString(const CPLXWCharString& section, const CPLXWCharString& key,
+                                  const CPLXWCharString& value);
+
+private:
+    // One read of section lines or names into the list (shared by both readers).
+    bool readList(const CPLXWCharString* pSection, CPLXDblList<CPLXWCharString>& list);
+
+    CPLXWCharString m_fileName;
+};
+
+#endif
