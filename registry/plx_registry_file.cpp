@@ -95,19 +95,6 @@ CPLXWCharString multiEntry(const CPLXWCharString& codes)
     return CPLXWCharString(units);
 }
 
-// A new export file starts as UTF-16LE (byte-order mark FF FE): Windows then
-// writes every entry in UTF-16, where the ANSI code page of a new file would
-// lose the texts it cannot hold.
-void startUnicodeFile(const CPLXWCharString& szFileName)
-{
-    HANDLE hFile = CreateFileW(szFileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return;  // it exists: its entries are added in its own encoding
-    static const BYTE kByteOrderMark[] = {0xFF, 0xFE};
-    DWORD dwWritten = 0;
-    WriteFile(hFile, kByteOrderMark, sizeof kByteOrderMark, &dwWritten, nullptr);
-    CloseHandle(hFile);
-}
 }  // namespace
 
 CPLXRegistryFile::CPLXRegistryFile(const CPLXWCharString& szFileName) : m_szFileName(szFileName) {}
@@ -124,7 +111,8 @@ bool CPLXRegistryFile::saveKey(HKEY hRootKey, const CPLXWCharString& keyPath, bo
             if (!directory.isValidDirectory())
                 directory.createDirectory();
         }
-        startUnicodeFile(m_szFileName);
+        // A new file is UTF-16LE, so that every text the registry holds fits.
+        CPLXIni(m_szFileName).createUnicodeFile();
         return saveTree(hRootKey, keyPath);
     }
     PLX_CATCH_ALL_RETURN_LASTERROR(false)

@@ -119,6 +119,20 @@ bool CPLXIni::getProfileSectionNames(CPLXDblList<CPLXWCharString>& names)
     PLX_CATCH_RETURN_LASTERROR(plxTrace.success(false))
 }
 
+bool CPLXIni::createUnicodeFile()
+{
+    PLX_TRACE("CPLXIni", "createUnicodeFile");
+    HANDLE hFile =
+        CreateFileW(m_fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return plxTrace.success(GetLastError() == ERROR_FILE_EXISTS);
+    static const BYTE kByteOrderMark[] = {0xFF, 0xFE};
+    DWORD dwWritten = 0;
+    const BOOL bWritten = WriteFile(hFile, kByteOrderMark, sizeof kByteOrderMark, &dwWritten, nullptr);
+    CloseHandle(hFile);
+    return plxTrace.success(bWritten && dwWritten == sizeof kByteOrderMark);
+}
+
 bool CPLXIni::readList(const CPLXWCharString* pSection, CPLXDblList<CPLXWCharString>& list)
 {
     CPLXBuffer<unsigned short> buffer(INI_SECTION_UNITS);

@@ -40,6 +40,13 @@ public:
     virtual bool setProfileString(const CPLXWCharString& section, const CPLXWCharString& key,
                                   const CPLXWCharString& value);
 
+    // Creates the file, when it does not exist yet, as UTF-16LE text (only the
+    // byte-order mark FF FE): Windows then writes every entry in UTF-16, where
+    // the ANSI code page of a file it creates itself would lose the text that
+    // the code page cannot hold.  False when the file can be neither made nor
+    // found.
+    bool createUnicodeFile();
+
 private:
     // One read of section lines or names into the list (shared by both readers).
     bool readList(const CPLXWCharString* pSection, CPLXDblList<CPLXWCharString>& list);

@@ -470,6 +470,30 @@ TEST_F(HotfixX64, OtherArgumentsAreIgnored)
     EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO")});
 }
 
+// ------------------------------------------------------------------ diagnostic log
+
+TEST_F(HotfixX64, DiagnosticLogIsWrittenWhereTheLoggingValuesSay)
+{
+    // Switched on in the program's own (32-bit) view, with every level and traces.
+    const char* const kDiagnosticLog = "C:\\ProgramData\\Orvane\\plxhotfix.log";
+    HotfixMachine m;
+    demoMachine(m);
+    m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Logs]\n\"Logging\"=dword:00000001\n"
+          "\"LogDetail\"=dword:0000ffff\n\"DynamicLogging\"=dword:00000001\n"
+          "\"TextOutput\"=\"C:\\\\ProgramData\\\\Orvane\\\\plxhotfix.log\"\n")
+        .create();
+    EXPECT_FALSE(m.exists(kDiagnosticLog));
+    m.run("/s");
+    expectRecord(m, kProductKey);
+    // A UTF-16 text file whose lines name the library's classes at work.
+    const std::string log = m.readFile(kDiagnosticLog);
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.substr(0, 2), std::string("\xFF\xFE", 2));
+    std::string text;
+    for (size_t i = 2; i < log.size(); i += 2) text += log[i];
+    EXPECT_NE(text.find("CPLXProduct_VLS"), std::string::npos) << text.substr(0, 400);
+}
+
 // ------------------------------------------------------------------ failures
 
 TEST_F(HotfixX64, StandardUserChangesNothing)

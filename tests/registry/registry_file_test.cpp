@@ -150,3 +150,19 @@ TEST_F(RegistryFileTest, TextsWithLineBreaksAreReportedNotLost) {
     EXPECT_NE(std::string::npos, fileText(m_machine).find("ok=REG_SZ:\"1\""));
     EXPECT_TRUE(logHas(logging.lines(), {"A bad argument was provided ( value ). Cannot hold a line break"}));
 }
+
+TEST_F(RegistryFileTest, ASectionTooLargeForOneReadIsReportedAndNotImported) {
+    // 400 lines of 100 characters: more than the 32767 characters of one read.
+    std::string text = "[HKEY_CURRENT_USER\\" + m_path + "]\r\n";
+    for (int i = 0; i < 400; ++i) text += "v" + std::to_string(1000 + i) + "=REG_SZ:\"" + std::string(87, 'x') + "\"\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char c : text) bytes += std::string{c, '\0'};
+    m_machine.file(kFile, bytes);
+    create("");
+    PlxLoggingOn logging("ImportCut");
+    ASSERT_TRUE(key().importKey(plxWs(kFile), 16));
+    DWORD dwType = 0;
+    std::vector<BYTE> data;
+    EXPECT_NE(ERROR_SUCCESS, rawQuery("v1000", dwType, data)) << "no value of a cut section";
+    EXPECT_TRUE(logHas(logging.lines(), {"Profile data may be cut at 32767 characters", m_case}));
+}

@@ -265,6 +265,7 @@ HotfixHost::~HotfixHost()
     deleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, KEY_WOW64_64KEY);
     DeleteFileW(wide(kRestartMarker).c_str());
     removeProductKeys();
+    removeTree(L"C:\\ProgramData\\Orvane");  // the product's data, its diagnostic log among them
     for (const std::string& folder : m_state->createdFolders)
         removeTree(wide(folder));
     for (const auto& kept : m_state->keptEntries) {
