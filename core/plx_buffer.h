@@ -331,12 +331,13 @@ private:
         copyBytes(pDest, pSource, static_cast<size_t>(ulNumElems) * sizeof(T));
     }
 
-    // Zero every byte through a volatile pointer so the store is never elided.
+    // Zeroes every byte in one block.  The call goes through a volatile
+    // function pointer: the compiler cannot know it is memset, so it cannot
+    // drop the stores to an array that is freed right after.
     void wipe() {
-        volatile unsigned char* p = reinterpret_cast<volatile unsigned char*>(m_pBuffer);
-        size_t bytes = static_cast<size_t>(m_ulNumElems) * sizeof(T);
-        for (size_t i = 0; i < bytes; ++i) {
-            p[i] = 0;
+        static void* (*volatile const s_zero)(void*, int, size_t) = std::memset;
+        if (m_pBuffer != nullptr) {
+            s_zero(m_pBuffer, 0, static_cast<size_t>(m_ulNumElems) * sizeof(T));
         }
     }
 };

@@ -286,6 +286,19 @@ CPLXProfileCutWarning::CPLXProfileCutWarning(LPCWSTR szSection, LPCWSTR szKeyNam
     raise(szMessage, 0, rkErrorCode, nullptr, nullptr, szSourceFile, ulLine, bLogNow);
 }
 
+CPLXProfileSectionTooLargeWarning::CPLXProfileSectionTooLargeWarning(LPCWSTR szSection, ULONG ulReadUnits,
+                                                                     LPCWSTR szSourceFile, ULONG ulLine,
+                                                                     USHORT usOutputs, bool bLogNow,
+                                                                     bool bLogOnDestroy)
+    : CPLXLogWarning(usOutputs, bLogOnDestroy) {
+    WCHAR szMessage[PLX_MESSAGE_SIZE];
+    plxFormatMessageNumber(szMessage,
+                           TEXT("Profile section exceeds the %d characters of one read and cannot be read back whole "
+                                "( section: %s )"),
+                           static_cast<LONG>(ulReadUnits), szSection);
+    raise(szMessage, 0, rkErrorCode, nullptr, nullptr, szSourceFile, ulLine, bLogNow);
+}
+
 CPLXGetPolicySettingWarning::CPLXGetPolicySettingWarning(ULONG ulSettingId, LPCWSTR szSourceFile, ULONG ulLine,
                                                          USHORT usOutputs, bool bLogNow, bool bLogOnDestroy)
     : CPLXLogWarning(usOutputs, bLogOnDestroy) {

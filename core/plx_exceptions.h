@@ -199,6 +199,13 @@ public:
                           ULONG ulLine, USHORT usOutputs, bool bLogNow, bool bLogOnDestroy);
 };
 
+// A profile section written with more lines than one read takes: it cannot be read back whole.
+class CPLXProfileSectionTooLargeWarning : public CPLXLogWarning {
+public:
+    CPLXProfileSectionTooLargeWarning(LPCWSTR szSection, ULONG ulReadUnits, LPCWSTR szSourceFile, ULONG ulLine,
+                                      USHORT usOutputs, bool bLogNow, bool bLogOnDestroy);
+};
+
 class CPLXGetPolicySettingWarning : public CPLXLogWarning {
 public:
     CPLXGetPolicySettingWarning(ULONG ulSettingId, LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs, bool bLogNow,

@@ -9,6 +9,7 @@
 #include "plx_registry_key.h"
 #include "plx_registry_multi_string.h"
 #include "plx_registry_string.h"
+#include "plx_win32.h"
 
 namespace {
 const WCHAR* const kBackslash = TEXT("\\");
@@ -112,10 +113,64 @@ bool CPLXRegistryFile::saveKey(HKEY hRootKey, const CPLXWCharString& keyPath, bo
                 directory.createDirectory();
         }
         // A new file is UTF-16LE, so that every text the registry holds fits.
-        CPLXIni(m_szFileName).createUnicodeFile();
+        const bool bExisted = GetFileAttributesW(m_szFileName.c_str()) != INVALID_FILE_ATTRIBUTES;
+        CPLXIni ini(m_szFileName);
+        ini.createUnicodeFile();
+        // Sections the file holds already are merged entry by entry; when they
+        // cannot be listed, every section is.
+        m_sections.clear();
+        CPLXDblList<CPLXWCharString> names;
+        m_bMergeAll = bExisted && !ini.getProfileSectionNames(names) && !isEmptyFile();
+        names.forEach([&](const CPLXWCharString& name) { m_sections.insert(name); });
         return saveTree(hRootKey, keyPath);
     }
     PLX_CATCH_ALL_RETURN_LASTERROR(false)
+}
+
+bool CPLXRegistryFile::isEmptyFile() const
+{
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = FindFirstFileW(m_szFileName.c_str(), &data);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return true;
+    FindClose(hFind);
+    // Nothing but a byte-order mark.
+    return data.nFileSizeHigh == 0 && data.nFileSizeLow <= 2;
+}
+
+bool CPLXRegistryFile::writeSection(const CPLXWCharString& section, const std::vector<CEntry>& entries)
+{
+    CPLXIni ini(m_szFileName);
+    bool bWhole = true;
+    // A name or text with a line break goes to setProfileString, which refuses and reports it.
+    CPLXDblList<CPLXWCharString> lines;
+    ULONG ulUnits = 1;
+    for (const CEntry& entry : entries) {
+        if (!CPLXIni::isSingleLine(entry.name) || !CPLXIni::isSingleLine(entry.text)) {
+            bWhole = ini.setProfileString(section, entry.name, entry.text) && bWhole;
+            continue;
+        }
+        lines.add(entry.name + CPLXWCharString(TEXT("=")) + entry.text);
+        ulUnits += entry.name.getLength() + 1 + entry.text.getLength() + 1;
+    }
+    if (lines.getCount() == 0)
+        return bWhole;
+    // One read takes a section of fewer than 32765 units of lines.
+    const bool bFits = ulUnits < INI_SECTION_READ_UNITS - 2;
+    if (!bFits)
+        CPLXProfileSectionTooLargeWarning(section.c_str(), INI_SECTION_READ_UNITS, PLX_SRC, PLX_LOG_NOW);
+    const bool bNew = !m_bMergeAll && m_sections.count(section) == 0;
+    m_sections.insert(section);
+    if (bNew && bFits) {
+        // A section new to the file is written at once: one write of the file
+        // for a whole key, not one per value.
+        return ini.setProfileSection(section, lines) && bWhole;
+    }
+    for (const CEntry& entry : entries) {
+        if (CPLXIni::isSingleLine(entry.name) && CPLXIni::isSingleLine(entry.text))
+            bWhole = ini.setProfileString(section, entry.name, entry.text) && bWhole;
+    }
+    return bWhole;
 }
 
 bool CPLXRegistryFile::saveTree(HKEY hRootKey, const CPLXWCharString& keyPath)
@@ -123,10 +178,9 @@ bool CPLXRegistryFile::saveTree(HKEY hRootKey, const CPLXWCharString& keyPath)
     const CPLXWCharString section = sectionOf(hRootKey, keyPath);
     const CPLXWCharString noName;
     bool bWhole = true;
-    auto write = [&](const CPLXWCharString& name, const CPLXWCharString& text) {
-        CPLXIni ini(m_szFileName);
-        bWhole = ini.setProfileString(section, name, text) && bWhole;
-    };
+    // The key's entries in file order: numbers, texts, expandable texts, lists, binary data.
+    std::vector<CEntry> entries;
+    auto write = [&](const CPLXWCharString& name, const CPLXWCharString& text) { entries.push_back({name, text}); };
 
     CPLXDblList<CPLXRegistryDwordValue> dwords;
     CPLXRegistryDword(hRootKey, keyPath, noName, KEY_READ, false, 0).getAllValues(dwords);
@@ -164,6 +218,8 @@ bool CPLXRegistryFile::saveTree(HKEY hRootKey, const CPLXWCharString& keyPath)
         write(value.m_szName, TEXT("REG_BINARY:") + binaryText(value.m_value));
     });
 
+    bWhole = writeSection(section, entries);
+
     CPLXDblList<CPLXWCharString> subKeys;
     CPLXRegistryKey key(hRootKey, keyPath, KEY_READ, false, 0);
     key.enumSubKeys(subKeys);
@@ -171,8 +227,10 @@ bool CPLXRegistryFile::saveTree(HKEY hRootKey, const CPLXWCharString& keyPath)
     // A key without values and sub keys would not come back from its
     // entries: an empty section names it.
     CPLXDblList<CPLXWCharString> valueNames;
-    if (subKeys.getCount() == 0 && !CPLXRegistryKey(hRootKey, keyPath, KEY_READ, false, 0).enumValueNames(valueNames))
+    if (subKeys.getCount() == 0 && !CPLXRegistryKey(hRootKey, keyPath, KEY_READ, false, 0).enumValueNames(valueNames)) {
         bWhole = CPLXIni(m_szFileName).createProfileSection(section) && bWhole;
+        m_sections.insert(section);
+    }
     subKeys.forEach([&](const CPLXWCharString& subKey) {
         bWhole = saveTree(hRootKey, keyPath + CPLXWCharString(kBackslash) + subKey) && bWhole;
     });

@@ -20,7 +20,11 @@
 #define PLX_REGISTRY_FILE_H
 
 #include "plx_win32.h"
+#include "plx_dbllist.h"
 #include "plx_wchar_string.h"
+
+#include <set>
+#include <vector>
 
 class CPLXRegistryFile {
 public:
@@ -40,11 +44,28 @@ public:
     bool loadFile();
 
 private:
+    // Orders section names as the profile functions match them, without regard to case.
+    struct CNoCaseLess {
+        bool operator()(const CPLXWCharString& a, const CPLXWCharString& b) const {
+            return lstrcmpiW(a.c_str(), b.c_str()) < 0;
+        }
+    };
+
     bool saveTree(HKEY hRootKey, const CPLXWCharString& keyPath);
+    struct CEntry {
+        CPLXWCharString name;
+        CPLXWCharString text;
+    };
+    // Writes the entries of one key's section (false when one was refused).
+    bool writeSection(const CPLXWCharString& section, const std::vector<CEntry>& entries);
+    bool isEmptyFile() const;
     void loadSection(const CPLXWCharString& section);
     void loadLine(HKEY hRoot, const CPLXWCharString& keyPath, const CPLXWCharString& line);
 
     CPLXWCharString m_szFileName;
+    // While saving: the sections the file holds, and whether they could not be listed.
+    std::set<CPLXWCharString, CNoCaseLess> m_sections;
+    bool m_bMergeAll = false;
 };
 
 #endif

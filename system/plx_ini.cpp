@@ -8,22 +8,14 @@ namespace {
 // GetPrivateProfileStringW's buffer, terminator included; a returned count of
 // the size minus 1 or minus 2 is Windows' sign of a cut text.
 const DWORD INI_STRING_UNITS = 1024;
-// The largest profile section Windows reads at once; a list that does not fit
-// comes back with the count of the size minus 2.
-const DWORD INI_SECTION_UNITS = 32767;
 const WCHAR* const INI_NOT_FOUND = TEXT("Not Found");
 
 // A name for the log: null (shown as "Unknown") when there is none.
 LPCWSTR reportName(const CPLXWCharString& name) { return name.isValid() ? name.c_str() : nullptr; }
 
-bool hasLineBreak(const CPLXWCharString& text)
-{
-    return text.contains(CPLXWCharString(TEXT("\r"))) || text.contains(CPLXWCharString(TEXT("\n")));
-}
-
 void refuseLineBreak(const CPLXWCharString& text, LPCWSTR szParameter)
 {
-    if (hasLineBreak(text))
+    if (!CPLXIni::isSingleLine(text))
         throw CPLXBadArgException(szParameter, TEXT("Cannot hold a line break in a profile file"), PLX_SRC,
                                   PLX_LOG_NOW);
 }
@@ -119,6 +111,40 @@ bool CPLXIni::getProfileSectionNames(CPLXDblList<CPLXWCharString>& names)
     PLX_CATCH_RETURN_LASTERROR(plxTrace.success(false))
 }
 
+bool CPLXIni::setProfileSection(const CPLXWCharString& section, const CPLXDblList<CPLXWCharString>& lines)
+{
+    PLX_TRACE("CPLXIni", "setProfileSection");
+    try {
+        if (lines.getCount() == 0) {
+            throw CPLXBadArgException(TEXT("lines"), TEXT("Cannot be empty: the section would be removed"), PLX_SRC,
+                                      PLX_LOG_NOW);
+        }
+        // The lines one after another, each with its terminator, and one more.
+        ULONG ulUnits = 1;
+        lines.forEach([&](const CPLXWCharString& line) {
+            refuseLineBreak(line, TEXT("lines"));
+            ulUnits += line.getLength() + 1;
+        });
+        CPLXBuffer<unsigned short> data(ulUnits);
+        ULONG ulAt = 0;
+        lines.forEach([&](const CPLXWCharString& line) {
+            for (ULONG i = 0; i < line.getLength(); ++i) data[ulAt++] = line.c_str()[i];
+            ++ulAt;
+        });
+        if (!WritePrivateProfileSectionW(section.c_str(), reinterpret_cast<LPCWSTR>(data.getBuffer()),
+                                         m_fileName.c_str())) {
+            throw CPLXWritePrivateProfileSectionException(reportName(section), GetLastError(), PLX_SRC, PLX_LOG_NOW);
+        }
+        return plxTrace.success(true);
+    }
+    PLX_CATCH_RETURN_LASTERROR(plxTrace.success(false))
+}
+
+bool CPLXIni::isSingleLine(const CPLXWCharString& text)
+{
+    return !text.contains(CPLXWCharString(TEXT("\r"))) && !text.contains(CPLXWCharString(TEXT("\n")));
+}
+
 bool CPLXIni::createUnicodeFile()
 {
     PLX_TRACE("CPLXIni", "createUnicodeFile");
@@ -135,13 +161,13 @@ bool CPLXIni::createUnicodeFile()
 
 bool CPLXIni::readList(const CPLXWCharString* pSection, CPLXDblList<CPLXWCharString>& list)
 {
-    CPLXBuffer<unsigned short> buffer(INI_SECTION_UNITS);
+    CPLXBuffer<unsigned short> buffer(INI_SECTION_READ_UNITS);
     LPWSTR szBuffer = reinterpret_cast<LPWSTR>(buffer.getBuffer());
     const DWORD dwCount =
-        pSection ? GetPrivateProfileSectionW(pSection->c_str(), szBuffer, INI_SECTION_UNITS, m_fileName.c_str())
-                 : GetPrivateProfileSectionNamesW(szBuffer, INI_SECTION_UNITS, m_fileName.c_str());
-    if (dwCount == INI_SECTION_UNITS - 2) {
-        CPLXProfileCutWarning(pSection ? reportName(*pSection) : nullptr, nullptr, INI_SECTION_UNITS, PLX_SRC,
+        pSection ? GetPrivateProfileSectionW(pSection->c_str(), szBuffer, INI_SECTION_READ_UNITS, m_fileName.c_str())
+                 : GetPrivateProfileSectionNamesW(szBuffer, INI_SECTION_READ_UNITS, m_fileName.c_str());
+    if (dwCount == INI_SECTION_READ_UNITS - 2) {
+        CPLXProfileCutWarning(pSection ? reportName(*pSection) : nullptr, nullptr, INI_SECTION_READ_UNITS, PLX_SRC,
                               PLX_LOG_NOW);
         return false;
     }

@@ -11,6 +11,10 @@
 #include "plx_dbllist.h"
 #include "plx_wchar_string.h"
 
+// The units one read of a section or of the section names takes; a list that
+// does not fit comes back with a count of this size minus 2.
+#define INI_SECTION_READ_UNITS 32767
+
 class CPLXIni {
 public:
     explicit CPLXIni(const CPLXWCharString& fileName);
@@ -40,6 +44,13 @@ public:
     virtual bool setProfileString(const CPLXWCharString& section, const CPLXWCharString& key,
                                   const CPLXWCharString& value);
 
+    // Writes the section's lines ("key=value") at once, replacing whatever the
+    // section held (a missing section is added at the end of the file): one
+    // write of the file for a whole section.  An empty list is refused, as is
+    // a line with a line break (logged).
+    bool setProfileSection(const CPLXWCharString& section, const CPLXDblList<CPLXWCharString>& lines);
+    // Whether a profile line can carry the text (it holds no line break).
+    static bool isSingleLine(const CPLXWCharString& text);
     // Creates the file, when it does not exist yet, as UTF-16LE text (only the
     // byte-order mark FF FE): Windows then writes every entry in UTF-16, where
     // the ANSI code page of a file it creates itself would lose the text that

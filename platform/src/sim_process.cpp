@@ -99,6 +99,29 @@ bool isMachineVariable(const std::u16string& name) {
     return false;
 }
 
+bool isAscii(const char* text, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    return true;
+}
+
+// Whether the host's variable name (length bytes of UTF-8) is wanted without
+// regard to case.  Names are nearly always ASCII, compared in place; others
+// are compared as Windows compares them.
+bool sameNameNoCase(const std::string& wanted, const char* name, size_t length) {
+    if (isAscii(wanted.data(), wanted.size()) && isAscii(name, length)) {
+        if (length != wanted.size()) return false;
+        for (size_t i = 0; i < length; ++i) {
+            char a = wanted[i], b = name[i];
+            if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
+            if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
+            if (a != b) return false;
+        }
+        return true;
+    }
+    return equalNoCase(fromUtf8(std::string(name, length)), fromUtf8(wanted));
+}
+
 // The variable that Windows would find, names ignoring case: the host's
 // environment first (hostName is its spelling there), then the machine's own
 // variables (hostName empty).
@@ -113,12 +136,11 @@ bool findVariable(const std::u16string& name, std::string& hostName, std::string
     for (char** e = environ; e && *e; ++e) {
         const char* eq = std::strchr(*e, '=');
         if (!eq) continue;
-        std::string candidate(*e, static_cast<size_t>(eq - *e));
-        if (equalNoCase(fromUtf8(candidate), name)) {
-            hostName = candidate;
-            value = eq + 1;
-            return true;
-        }
+        const size_t length = static_cast<size_t>(eq - *e);
+        if (!sameNameNoCase(exact, *e, length)) continue;
+        hostName.assign(*e, length);
+        value = eq + 1;
+        return true;
     }
     if (!isMachineVariable(name)) return false;
     for (const std::u16string& removed : removedMachineVariables())
