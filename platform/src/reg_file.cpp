@@ -414,11 +414,19 @@ namespace {
 
 const char16_t kHexDigits[] = u"0123456789abcdef";
 
+// A quoted name or text as the reader reads it back: a line break must not
+// end the line, so CR and LF are written as the reader's "\r" and "\n".
 std::u16string escaped(const std::u16string& text) {
     std::u16string out;
     for (char16_t c : text) {
-        if (c == u'\\' || c == u'"') out += u'\\';
-        out += c;
+        if (c == u'\r') {
+            out += u"\\r";
+        } else if (c == u'\n') {
+            out += u"\\n";
+        } else {
+            if (c == u'\\' || c == u'"') out += u'\\';
+            out += c;
+        }
     }
     return out;
 }

@@ -210,10 +210,12 @@ TEST(RegFile, OddStringsAndDwordsRoundTripAsHex) {
     key->setValue(u"emptySz", REG_SZ, {});
     key->setValue(u"shortDword", REG_DWORD, {1, 2});
     key->setValue(u"odd\\name\"", REG_BINARY, {9});
+    key->setValue(u"line\r\nbreak", REG_BINARY, {8});
     std::u16string text = formatRegText(tree, false);
     EXPECT_NE(std::u16string::npos, text.find(u"\"noTerminator\"=hex(1):61,00,62,00\r\n"));
     EXPECT_NE(std::u16string::npos, text.find(u"\"shortDword\"=hex(4):01,02\r\n"));
     EXPECT_NE(std::u16string::npos, text.find(u"\"odd\\\\name\\\"\"=hex:09\r\n"));
+    EXPECT_NE(std::u16string::npos, text.find(u"\"line\\r\\nbreak\"=hex:08\r\n")) << "a name's line break is escaped";
     RegTree again;
     parseRegText(text, machineTree(again), false);
     RegKey* back = again.find(u"HKEY_CURRENT_USER", {u"K"});
