@@ -160,6 +160,10 @@ std::u16string decodeRegBytes(const std::string& bytes) {
 
 namespace {
 
+// "A registry tree can be 512 levels deep": a section naming a key further
+// below its root names no key that Windows could hold.
+const size_t kMostKeyLevels = 512;
+
 bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == 0xFEFF; }
 
 std::u16string trim(const std::u16string& s) {
@@ -303,7 +307,8 @@ private:
         if (remove) inner = inner.substr(1);
         std::u16string rootName;
         std::vector<std::u16string> parts;
-        if (!splitSectionPath(inner, rootName, parts) || !m_tree.isAllowedRoot(rootName)) {
+        if (!splitSectionPath(inner, rootName, parts) || !m_tree.isAllowedRoot(rootName) ||
+            parts.size() > kMostKeyLevels) {
             ++m_result.badLines;
             return;
         }

@@ -3,7 +3,7 @@
 // any bytes are read without harm, and the tree the reader made of them is
 // written and read back unchanged, as the machine does on every change.
 #include "plx_fuzz_machine.h"
-#include "reg_file.h"
+#include "src/reg_file.h"
 
 #include <string>
 

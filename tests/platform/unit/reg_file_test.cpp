@@ -256,6 +256,24 @@ TEST(RegFile, BadLinesAreCountedAndSkipped) {
     EXPECT_EQ(nullptr, valueAt(tree, u"HKEY_CURRENT_USER", u"k", u"bad"));
 }
 
+// "A registry tree can be 512 levels deep": a deeper section (and one of
+// 200000 levels, too deep for the stack of a recursive reader or writer) is
+// skipped, the keys up to 512 levels load and are written.
+TEST(RegFile, KeysDeeperThanWindowsHoldsAreSkipped) {
+    std::u16string levels512, levels200000;
+    for (int i = 0; i < 512; ++i) levels512 += u"\\k";
+    for (int i = 0; i < 200000; ++i) levels200000 += u"\\k";
+    RegTree tree;
+    RegParseResult result = parseRegText(u"[HKEY_CURRENT_USER" + levels512 + u"]\n\"v\"=\"512\"\n"
+                                         u"[HKEY_CURRENT_USER" + levels512 + u"\\k]\n\"v\"=\"513\"\n"
+                                         u"[HKEY_CURRENT_USER" + levels200000 + u"]\n",
+                                         machineTree(tree), false);
+    EXPECT_EQ(3u, result.badLines);
+    ASSERT_NE(nullptr, valueAt(tree, u"HKEY_CURRENT_USER", levels512.substr(1), u"v"));
+    EXPECT_EQ(nullptr, tree.find(u"HKEY_CURRENT_USER", splitKeyPath(levels512.substr(1) + u"\\k")));
+    EXPECT_NE(std::u16string::npos, formatRegText(tree, false).find(u"[HKEY_CURRENT_USER" + levels512 + u"]\r\n"));
+}
+
 TEST(RegFile, AnsiExportsReadAsLatin1) {
     RegTree tree;
     std::string bytes = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\k]\r\n\"n\"=\"caf\xE9\"\r\n";
