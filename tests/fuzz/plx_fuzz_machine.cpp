@@ -50,5 +50,6 @@ std::string plxFuzzReadMachineFile(const char* szName) {
 void plxFuzzFail(const char* szWhat, const char* szFile, int line) {
     std::fprintf(stderr, "%s:%d: expected %s\n", szFile, line, szWhat);
     std::fflush(stderr);
+    if (!g_dir.empty()) removeMachine();  // abort() skips the exit handlers
     std::abort();
 }
