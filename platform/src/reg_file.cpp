@@ -160,6 +160,10 @@ std::u16string decodeRegBytes(const std::string& bytes) {
 
 namespace {
 
+// "A registry tree can be 512 levels deep": a section naming a key further
+// below its root names no key that Windows could hold.
+const size_t kMostKeyLevels = 512;
+
 bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == 0xFEFF; }
 
 std::u16string trim(const std::u16string& s) {
@@ -303,7 +307,8 @@ private:
         if (remove) inner = inner.substr(1);
         std::u16string rootName;
         std::vector<std::u16string> parts;
-        if (!splitSectionPath(inner, rootName, parts) || !m_tree.isAllowedRoot(rootName)) {
+        if (!splitSectionPath(inner, rootName, parts) || !m_tree.isAllowedRoot(rootName) ||
+            parts.size() > kMostKeyLevels) {
             ++m_result.badLines;
             return;
         }
@@ -414,11 +419,19 @@ namespace {
 
 const char16_t kHexDigits[] = u"0123456789abcdef";
 
+// A quoted name or text as the reader reads it back: a line break must not
+// end the line, so CR and LF are written as the reader's "\r" and "\n".
 std::u16string escaped(const std::u16string& text) {
     std::u16string out;
     for (char16_t c : text) {
-        if (c == u'\\' || c == u'"') out += u'\\';
-        out += c;
+        if (c == u'\r') {
+            out += u"\\r";
+        } else if (c == u'\n') {
+            out += u"\\n";
+        } else {
+            if (c == u'\\' || c == u'"') out += u'\\';
+            out += c;
+        }
     }
     return out;
 }

@@ -210,10 +210,12 @@ TEST(RegFile, OddStringsAndDwordsRoundTripAsHex) {
     key->setValue(u"emptySz", REG_SZ, {});
     key->setValue(u"shortDword", REG_DWORD, {1, 2});
     key->setValue(u"odd\\name\"", REG_BINARY, {9});
+    key->setValue(u"line\r\nbreak", REG_BINARY, {8});
     std::u16string text = formatRegText(tree, false);
     EXPECT_NE(std::u16string::npos, text.find(u"\"noTerminator\"=hex(1):61,00,62,00\r\n"));
     EXPECT_NE(std::u16string::npos, text.find(u"\"shortDword\"=hex(4):01,02\r\n"));
     EXPECT_NE(std::u16string::npos, text.find(u"\"odd\\\\name\\\"\"=hex:09\r\n"));
+    EXPECT_NE(std::u16string::npos, text.find(u"\"line\\r\\nbreak\"=hex:08\r\n")) << "a name's line break is escaped";
     RegTree again;
     parseRegText(text, machineTree(again), false);
     RegKey* back = again.find(u"HKEY_CURRENT_USER", {u"K"});
@@ -252,6 +254,24 @@ TEST(RegFile, BadLinesAreCountedAndSkipped) {
     EXPECT_EQ(5u, result.badLines);
     EXPECT_NE(nullptr, valueAt(tree, u"HKEY_CURRENT_USER", u"k", u"good"));
     EXPECT_EQ(nullptr, valueAt(tree, u"HKEY_CURRENT_USER", u"k", u"bad"));
+}
+
+// "A registry tree can be 512 levels deep": a deeper section (and one of
+// 200000 levels, too deep for the stack of a recursive reader or writer) is
+// skipped, the keys up to 512 levels load and are written.
+TEST(RegFile, KeysDeeperThanWindowsHoldsAreSkipped) {
+    std::u16string levels512, levels200000;
+    for (int i = 0; i < 512; ++i) levels512 += u"\\k";
+    for (int i = 0; i < 200000; ++i) levels200000 += u"\\k";
+    RegTree tree;
+    RegParseResult result = parseRegText(u"[HKEY_CURRENT_USER" + levels512 + u"]\n\"v\"=\"512\"\n"
+                                         u"[HKEY_CURRENT_USER" + levels512 + u"\\k]\n\"v\"=\"513\"\n"
+                                         u"[HKEY_CURRENT_USER" + levels200000 + u"]\n",
+                                         machineTree(tree), false);
+    EXPECT_EQ(3u, result.badLines);
+    ASSERT_NE(nullptr, valueAt(tree, u"HKEY_CURRENT_USER", levels512.substr(1), u"v"));
+    EXPECT_EQ(nullptr, tree.find(u"HKEY_CURRENT_USER", splitKeyPath(levels512.substr(1) + u"\\k")));
+    EXPECT_NE(std::u16string::npos, formatRegText(tree, false).find(u"[HKEY_CURRENT_USER" + levels512 + u"]\r\n"));
 }
 
 TEST(RegFile, AnsiExportsReadAsLatin1) {
