@@ -51,8 +51,6 @@ T* findHandleAs(HANDLE handle) {
 bool removeHandle(HANDLE handle);
 
 // ------------------------------------------------------------------ the machine
-// The machine is the directory named by PLX_MACHINE.  It is looked up on every
-// call, so a process (a test) may switch machines by changing the variable.
 // machine.ini's [Faults] (see sim_faults.cpp): "Function=occurrence:error,..."
 // fails the n-th call of a function ("*" every call) with a Windows error.
 struct FaultRule {
@@ -60,6 +58,8 @@ struct FaultRule {
     DWORD error = 0;
 };
 
+// The machine is the directory named by PLX_MACHINE.  It is looked up on every
+// call, so a process (a test) may switch machines by changing the variable.
 struct MachineConfig {
     std::string dir;             // host directory of the machine, no trailing '/'
     DWORD versionMajor = 6;      // [Windows] Version
