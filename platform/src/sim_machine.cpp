@@ -125,17 +125,27 @@ void parseIni(const std::string& file, MachineConfig& config) {
     }
 }
 
+// machine.ini's identity, size and modification time: a change means a new reading.
+struct IniStamp {
+    bool present = false;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec modified {};
+
+    bool operator==(const IniStamp& other) const {
+        return present == other.present && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
 struct CachedConfig {
-    std::string stamp;  // machine.ini's identity and modification time
+    IniStamp stamp;
     const MachineConfig* config = nullptr;
 };
 
-}  // namespace
-
-namespace {
-
 // The machine's configuration; null, or a stop with a message when fatalIfNone,
-// when PLX_MACHINE names no directory or its machine.ini does not parse.
+// when PLX_MACHINE names no directory or its machine.ini does not parse.  Every
+// Win32 call comes here, so it looks at the disk once when machine.ini is there.
 const MachineConfig* findMachine(bool fatalIfNone) {
     const char* dirValue = std::getenv("PLX_MACHINE");
     if (!dirValue || !*dirValue) {
@@ -146,32 +156,35 @@ const MachineConfig* findMachine(bool fatalIfNone) {
     }
     std::string dir(dirValue);
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    struct stat st;
-    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        if (!fatalIfNone) return nullptr;
-        fatal("PLX_MACHINE=" + dir + " is not a directory. Create one with e.g.\n  mkdir -p " + dir +
-              "/drive_c");
-    }
+    const std::string given = dir;
     if (dir[0] != '/') {
         char cwd[PATH_MAX];
         if (getcwd(cwd, sizeof cwd)) dir = std::string(cwd) + "/" + dir;
     }
 
-    std::string ini = dir + "/machine.ini";
-    std::string stamp = "absent";
-    if (stat(ini.c_str(), &st) == 0)
-        stamp = std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) +
-                "." + std::to_string(st.st_mtim.tv_nsec);
+    const std::string ini = dir + "/machine.ini";
+    IniStamp stamp;
+    struct stat st;
+    if (stat(ini.c_str(), &st) == 0) {
+        stamp.present = true;
+        stamp.inode = st.st_ino;
+        stamp.size = st.st_size;
+        stamp.modified = st.st_mtim;
+    } else if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        if (!fatalIfNone) return nullptr;
+        fatal("PLX_MACHINE=" + given + " is not a directory. Create one with e.g.\n  mkdir -p " + given +
+              "/drive_c");
+    }
 
     std::lock_guard<std::mutex> guard(machineLock());
     // Configurations are kept until exit: callers may hold a reference across a reload.
     static auto* cache = new std::map<std::string, CachedConfig>;
     static auto* kept = new std::deque<std::unique_ptr<MachineConfig>>;
     CachedConfig& entry = (*cache)[dir];
-    if (!entry.config || entry.stamp != stamp) {
+    if (!entry.config || !(entry.stamp == stamp)) {
         auto config = std::make_unique<MachineConfig>();
         config->dir = dir;
-        if (stamp != "absent") parseIni(ini, *config);
+        if (stamp.present) parseIni(ini, *config);
         entry.config = config.get();
         entry.stamp = stamp;
         kept->push_back(std::move(config));
