@@ -147,9 +147,10 @@ bool replaceFile(const CPLXWCharString& szSource, const CPLXWCharString& szDesti
             MoveFileExW(szDestinationPath.c_str(), szBackupPath.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
         bResult = CopyFileW(szSourcePath.c_str(), szDestinationPath.c_str(), FALSE) != FALSE;
         if (!bResult) {
-            // Put the installed library back so that the product keeps a working one.
-            if (bMoved)
-                MoveFileExW(szBackupPath.c_str(), szDestinationPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+            // Put the installed library back so that the product keeps a working one:
+            // when it cannot be moved back, a copy of it (the ".bak" stays).
+            if (bMoved && !MoveFileExW(szBackupPath.c_str(), szDestinationPath.c_str(), MOVEFILE_REPLACE_EXISTING))
+                CopyFileW(szBackupPath.c_str(), szDestinationPath.c_str(), FALSE);
 
             CPLXWCharString szFailure;
             loadMessageText(IDS_UPDATE_FAILED, szFailure);

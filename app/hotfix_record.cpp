@@ -87,12 +87,22 @@ int appendPatchLog(CPLXWCharString& szLine)
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.get() == INVALID_HANDLE_VALUE)
             return 0;  // no rights or no place: the line is dropped
+        bool bNeedsMark = GetLastError() != ERROR_ALREADY_EXISTS;
+        if (!bNeedsMark) {
+            // Without its end the line would overwrite the log's beginning.
+            const DWORD dwEnd = SetFilePointer(file.get(), 0, nullptr, FILE_END);
+            if (dwEnd == INVALID_SET_FILE_POINTER)  // without a high part, no end gives this value
+                return 0;
+            // An empty log is one whose mark could not be written: it gets it now.
+            bNeedsMark = dwEnd == 0;
+        }
         DWORD dwWritten = 0;
-        if (GetLastError() == ERROR_ALREADY_EXISTS) {
-            SetFilePointer(file.get(), 0, nullptr, FILE_END);
-        } else {
+        if (bNeedsMark) {
+            // A line without the mark would leave a log that is not read as UTF-16.
             static const BYTE kByteOrderMark[2] = {0xFF, 0xFE};
-            WriteFile(file.get(), kByteOrderMark, sizeof(kByteOrderMark), &dwWritten, nullptr);
+            if (!WriteFile(file.get(), kByteOrderMark, sizeof(kByteOrderMark), &dwWritten, nullptr) ||
+                dwWritten != sizeof(kByteOrderMark))
+                return 0;
         }
         szLine += CPLXWCharString(TEXT("\r\n"));
         WriteFile(file.get(), szLine.c_str(), static_cast<DWORD>(szLine.getLength() * sizeof(WCHAR)), &dwWritten,

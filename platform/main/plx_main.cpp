@@ -38,5 +38,6 @@ int main(int argc, char** argv) {
         if (i > 1) commandLine += u' ';
         commandLine += quoteArgument(plxsim::fromUtf8(argv[i]));
     }
-    return wWinMain(GetModuleHandleW(nullptr), nullptr, &commandLine[0], SW_SHOWNORMAL);
+    // The loader hands the program its module; that is none of the program's calls.
+    return wWinMain(plxsim::programModule(), nullptr, &commandLine[0], SW_SHOWNORMAL);
 }

@@ -199,9 +199,15 @@ std::vector<std::u16string> librarySearchDirectories() {
 
 using namespace plxsim;
 
-HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) { return load(lpLibFileName); }
+HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
+    ApiCall call("LoadLibraryW", lpLibFileName);
+    if (call.fault()) return call.fail(nullptr);
+    return load(lpLibFileName);
+}
 
 HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD dwFlags) {
+    ApiCall call("LoadLibraryExW", lpLibFileName, CallSubject::hex(dwFlags));
+    if (call.fault()) return call.fail(nullptr);
     if (hFile || (dwFlags & ~kLoadFlags)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -210,6 +216,8 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD dwFlags
 }
 
 BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags) {
+    ApiCall call("SetDefaultDllDirectories", CallSubject::hex(DirectoryFlags));
+    if (call.fault()) return call.fail(FALSE);
     // Only the search flags are allowed, and at least one of them.
     if (DirectoryFlags == 0 || (DirectoryFlags & ~(kSearchFlags | kSearchDllLoadDir))) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -222,6 +230,8 @@ BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags) {
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+    ApiCall call("GetProcAddress", CallSubject::procName(lpProcName));
+    if (call.fault()) return call.fail(nullptr);
     Modules& all = modules();
     std::lock_guard<std::mutex> guard(all.lock);
     if (!hModule || hModule == programModule()) {
@@ -246,6 +256,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
+    ApiCall call("FreeLibrary");
+    if (call.fault()) return call.fail(FALSE);
     if (hLibModule && hLibModule == programModule()) return TRUE;
     Modules& all = modules();
     std::lock_guard<std::mutex> guard(all.lock);

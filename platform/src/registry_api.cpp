@@ -196,6 +196,8 @@ LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSA
     (void)ulOptions;  // REG_OPTION_OPEN_LINK: the machine has no symbolic links
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
+    ApiCall call("RegOpenKeyExW", lpSubKey, CallSubject::hex(samDesired));
+    if (call.fault()) return call.status();
     KeyRef base;
     KeyRef ref;
     LSTATUS status = subKeyOf(hKey, lpSubKey, samDesired, base, ref);
@@ -219,6 +221,8 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWS
     (void)lpSecurityAttributes;  // nor security descriptors
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
+    ApiCall call("RegCreateKeyExW", lpSubKey, CallSubject::hex(samDesired));
+    if (call.fault()) return call.status();
     KeyRef base;
     KeyRef ref;
     LSTATUS status = subKeyOf(hKey, lpSubKey, samDesired, base, ref);
@@ -254,6 +258,8 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWS
 }
 
 LSTATUS WINAPI RegCloseKey(HKEY hKey) {
+    ApiCall call("RegCloseKey");
+    if (call.fault()) return call.status();
     if (predefinedRoot(hKey)) return ERROR_SUCCESS;
     if (!findHandleAs<RegistryKeyObject>(reinterpret_cast<HANDLE>(hKey))) return ERROR_INVALID_HANDLE;
     removeHandle(reinterpret_cast<HANDLE>(hKey));
@@ -262,6 +268,8 @@ LSTATUS WINAPI RegCloseKey(HKEY hKey) {
 
 LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                                 LPDWORD lpcbData) {
+    ApiCall call("RegQueryValueExW", lpValueName);
+    if (call.fault()) return call.status();
     if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
     const std::u16string name = toU16(lpValueName);
     return onKey(hKey, KEY_QUERY_VALUE, false, [&](RegKey& key) -> LSTATUS {
@@ -275,6 +283,8 @@ LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserv
 LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
                               DWORD cbData) {
     (void)Reserved;
+    ApiCall call("RegSetValueExW", lpValueName);
+    if (call.fault()) return call.status();
     if (!lpData && cbData) return ERROR_NOACCESS;
     // A string whose size leaves out its terminator, while the character after
     // it is one, is stored with the terminator: Windows reads that character too.
@@ -292,6 +302,8 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DW
 }
 
 LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
+    ApiCall call("RegDeleteValueW", lpValueName);
+    if (call.fault()) return call.status();
     const std::u16string name = toU16(lpValueName);
     return onKey(hKey, KEY_SET_VALUE, true,
                  [&](RegKey& key) -> LSTATUS { return key.removeValue(name) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND; });
@@ -318,6 +330,8 @@ LSTATUS deleteKey(const KeyRef& base, const KeyRef& ref, bool whole) {
 }  // namespace
 
 LSTATUS WINAPI RegDeleteKeyExW(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, DWORD Reserved) {
+    ApiCall call("RegDeleteKeyExW", lpSubKey, CallSubject::hex(samDesired));
+    if (call.fault()) return call.status();
     (void)Reserved;
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     KeyRef base;
@@ -327,9 +341,15 @@ LSTATUS WINAPI RegDeleteKeyExW(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, D
     return deleteKey(base, ref, false);
 }
 
-LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) { return RegDeleteKeyExW(hKey, lpSubKey, 0, 0); }
+LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
+    ApiCall call("RegDeleteKeyW", lpSubKey);
+    if (call.fault()) return call.status();
+    return RegDeleteKeyExW(hKey, lpSubKey, 0, 0);
+}
 
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
+    ApiCall call("RegDeleteTreeW", lpSubKey);
+    if (call.fault()) return call.status();
     if (lpSubKey && *lpSubKey) {
         KeyRef base;
         KeyRef ref;
@@ -347,6 +367,8 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
 
 LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
                              LPWSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
+    ApiCall call("RegEnumKeyExW", dwIndex);
+    if (call.fault()) return call.status();
     if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
     return onKey(hKey, KEY_ENUMERATE_SUB_KEYS, false, [&](RegKey& key) -> LSTATUS {
         if (dwIndex >= key.subKeys.size()) return ERROR_NO_MORE_ITEMS;
@@ -361,6 +383,8 @@ LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lp
 
 LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName,
                              LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+    ApiCall call("RegEnumValueW", dwIndex);
+    if (call.fault()) return call.status();
     if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
     return onKey(hKey, KEY_QUERY_VALUE, false, [&](RegKey& key) -> LSTATUS {
         if (dwIndex >= key.values.size()) return ERROR_NO_MORE_ITEMS;
@@ -376,6 +400,8 @@ LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, L
                                 LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
                                 LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                                 LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
+    ApiCall call("RegQueryInfoKeyW");
+    if (call.fault()) return call.status();
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     return onKey(hKey, KEY_QUERY_VALUE, false, [&](RegKey& key) -> LSTATUS {
         size_t maxSub = 0, maxName = 0, maxData = 0;
@@ -400,6 +426,8 @@ LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, L
 
 LSTATUS WINAPI RegQueryMultipleValuesW(HKEY hKey, PVALENTW val_list, DWORD num_vals, LPWSTR lpValueBuf,
                                        LPDWORD ldwTotsize) {
+    ApiCall call("RegQueryMultipleValuesW", num_vals);
+    if (call.fault()) return call.status();
     if (!ldwTotsize || (!val_list && num_vals)) return ERROR_INVALID_PARAMETER;
     return onKey(hKey, KEY_QUERY_VALUE, false, [&](RegKey& key) -> LSTATUS {
         std::vector<const RegValue*> found;
@@ -428,6 +456,8 @@ LSTATUS WINAPI RegQueryMultipleValuesW(HKEY hKey, PVALENTW val_list, DWORD num_v
 }
 
 LSTATUS WINAPI RegSaveKeyW(HKEY hKey, LPCWSTR lpFile, const LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+    ApiCall call("RegSaveKeyW", lpFile);
+    if (call.fault()) return call.status();
     (void)lpSecurityAttributes;
     if (!lpFile || !*lpFile) return ERROR_INVALID_PARAMETER;
     KeyRef ref;
@@ -469,6 +499,8 @@ LSTATUS WINAPI RegSaveKeyW(HKEY hKey, LPCWSTR lpFile, const LPSECURITY_ATTRIBUTE
 }
 
 LSTATUS WINAPI RegRestoreKeyW(HKEY hKey, LPCWSTR lpFile, DWORD dwFlags) {
+    ApiCall call("RegRestoreKeyW", lpFile);
+    if (call.fault()) return call.status();
     if (!lpFile || !*lpFile) return ERROR_INVALID_PARAMETER;
     KeyRef ref;
     LSTATUS status = resolveHandle(hKey, ref);

@@ -9,6 +9,8 @@ using namespace plxsim;
 
 BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason) {
     (void)dwReason;
+    ApiCall call("ExitWindowsEx", CallSubject::hex(uFlags));
+    if (call.fault()) return call.fail(FALSE);
     const char* action;
     if (uFlags & EWX_POWEROFF)
         action = "poweroff";

@@ -168,6 +168,8 @@ using namespace plxsim;
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
                           DWORD /*dwFlagsAndAttributes*/, HANDLE /*hTemplateFile*/) {
+    ApiCall call("CreateFileW", lpFileName);
+    if (call.fault()) return call.fail(INVALID_HANDLE_VALUE);
     if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -248,6 +250,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
                      LPVOID /*lpOverlapped*/) {
     if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
+    ApiCall call("ReadFile");
+    if (call.fault()) return call.fail(FALSE);
     FileObject* file = findHandleAs<FileObject>(hFile);
     if (!file) return fail(ERROR_INVALID_HANDLE);
     if (!file->wants().read) return fail(ERROR_ACCESS_DENIED);
@@ -267,6 +271,8 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                       LPVOID /*lpOverlapped*/) {
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
+    ApiCall call("WriteFile");
+    if (call.fault()) return call.fail(FALSE);
     FileObject* file = findHandleAs<FileObject>(hFile);
     if (!file) return fail(ERROR_INVALID_HANDLE);
     if (!file->wants().write) return fail(ERROR_ACCESS_DENIED);
@@ -286,6 +292,8 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 }
 
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
+    ApiCall call("SetFilePointer");
+    if (call.fault()) return call.fail(INVALID_SET_FILE_POINTER);
     FileObject* file = findHandleAs<FileObject>(hFile);
     if (!file) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -325,6 +333,8 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
 }
 
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+    ApiCall call("GetFileSize");
+    if (call.fault()) return call.fail(INVALID_FILE_SIZE);
     FileObject* file = findHandleAs<FileObject>(hFile);
     struct stat st;
     if (!file || fstat(file->fd(), &st) != 0) {
@@ -338,6 +348,8 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
+    ApiCall call("CloseHandle");
+    if (call.fault()) return call.fail(FALSE);
     // The current process's pseudo handle (which equals INVALID_HANDLE_VALUE) closes without effect.
     if (hObject == GetCurrentProcess()) return TRUE;
     if (!removeHandle(hObject)) return fail(ERROR_INVALID_HANDLE);
@@ -345,6 +357,8 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 }
 
 BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists) {
+    ApiCall call("CopyFileW", lpExistingFileName, lpNewFileName);
+    if (call.fault()) return call.fail(FALSE);
     std::string from, to;
     if (!resolve(lpExistingFileName, from) || !resolve(lpNewFileName, to)) return FALSE;
     struct stat st;
@@ -388,6 +402,8 @@ BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bF
 }
 
 BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
+    ApiCall call("MoveFileExW", lpExistingFileName, lpNewFileName);
+    if (call.fault()) return call.fail(FALSE);
     std::string from, to;
     if (!resolve(lpExistingFileName, from)) return FALSE;
     if (!lpNewFileName) return fail(ERROR_INVALID_PARAMETER);  // delete on reboot is not supported
@@ -421,6 +437,8 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
 }
 
 BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
+    ApiCall call("DeleteFileW", lpFileName);
+    if (call.fault()) return call.fail(FALSE);
     std::string host;
     if (!resolve(lpFileName, host)) return FALSE;
     struct stat st;
@@ -434,6 +452,8 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
 }
 
 BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/) {
+    ApiCall call("CreateDirectoryW", lpPathName);
+    if (call.fault()) return call.fail(FALSE);
     std::string host;
     if (!resolve(lpPathName, host)) return FALSE;
     struct stat st;
@@ -445,6 +465,8 @@ BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES /*lpSecur
 }
 
 BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
+    ApiCall call("RemoveDirectoryW", lpPathName);
+    if (call.fault()) return call.fail(FALSE);
     std::string host;
     if (!resolve(lpPathName, host)) return FALSE;
     struct stat st;
@@ -456,6 +478,8 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
 }
 
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
+    ApiCall call("GetFileAttributesW", lpFileName);
+    if (call.fault()) return call.fail(INVALID_FILE_ATTRIBUTES);
     std::string host;
     if (!resolve(lpFileName, host)) return INVALID_FILE_ATTRIBUTES;
     struct stat st;
@@ -473,6 +497,8 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
 }
 
 BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes) {
+    ApiCall call("SetFileAttributesW", lpFileName);
+    if (call.fault()) return call.fail(FALSE);
     std::string host;
     if (!resolve(lpFileName, host)) return FALSE;
     struct stat st;

@@ -60,6 +60,8 @@ void fill(const FoundEntry& entry, LPWIN32_FIND_DATAW data) {
 using namespace plxsim;
 
 HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
+    ApiCall call("FindFirstFileW", lpFileName);
+    if (call.fault()) return call.fail(INVALID_HANDLE_VALUE);
     std::u16string full;
     DWORD error = 0;
     if (!lpFindFileData || !fullWindowsPath(lpFileName, full, &error)) {
@@ -118,6 +120,8 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
 }
 
 BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
+    ApiCall call("FindNextFileW");
+    if (call.fault()) return call.fail(FALSE);
     SearchObject* search = findHandleAs<SearchObject>(hFindFile);
     if (!search) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -132,6 +136,8 @@ BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
 }
 
 BOOL WINAPI FindClose(HANDLE hFindFile) {
+    ApiCall call("FindClose");
+    if (call.fault()) return call.fail(FALSE);
     if (!findHandleAs<SearchObject>(hFindFile) || !removeHandle(hFindFile)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +51,13 @@ T* findHandleAs(HANDLE handle) {
 bool removeHandle(HANDLE handle);
 
 // ------------------------------------------------------------------ the machine
+// machine.ini's [Faults] (see sim_faults.cpp): "Function=occurrence:error,..."
+// fails the n-th call of a function ("*" every call) with a Windows error.
+struct FaultRule {
+    DWORD occurrence = 0;  // 1 for the first call; 0 for every call
+    DWORD error = 0;
+};
+
 // The machine is the directory named by PLX_MACHINE.  It is looked up on every
 // call, so a process (a test) may switch machines by changing the variable.
 struct MachineConfig {
@@ -59,11 +67,18 @@ struct MachineConfig {
     bool x64 = true;             // [Windows] Architecture
     bool administrator = true;   // [User] Administrator
     std::vector<std::string> answers;  // [Display] Answers, lower case
+    // [Faults]: function name (lower case) -> the calls that fail, and Count.
+    std::map<std::string, std::vector<FaultRule>> faults;
+    bool countCalls = false;
+    std::string problem;  // the setting that does not parse; the machine cannot be used
 };
 
 // The current machine.  A process without PLX_MACHINE stops here with a
 // message that says how to create one.
 const MachineConfig& machine();
+// The same, or null when PLX_MACHINE names no directory or machine.ini does
+// not parse (for the functions that work without a usable machine).
+const MachineConfig* currentMachine();
 
 // Windows path <-> host path.  "C:\x" is <machine>/drive_c/x, "Z:\x" is /x.
 // Relative paths resolve against the process's current directory.  Existing
@@ -96,6 +111,66 @@ std::string screenLogQuote(const std::string& text);
 // The next unused [Display] Answers entry of this process on this machine;
 // false when they are used up.
 bool nextAnswer(std::string& answer);
+
+// ------------------------------------------------------------------ injected faults
+// Parses one [Faults] entry into config.  The problem, naming where, when the
+// function is not one that can fail or the rules do not parse; "" when it parses.
+std::string parseFaultEntry(const std::string& key, const std::string& value, const std::string& where,
+                            MachineConfig& config);
+
+// What a call is about, for calls.log: a path or name (wide or narrow) or a number.
+class CallSubject {
+public:
+    CallSubject() = default;
+    CallSubject(LPCWSTR text) : m_wide(text), m_kind(text ? kWide : kNone) {}
+    CallSubject(LPCSTR text) : m_narrow(text), m_kind(text ? kNarrow : kNone) {}
+    CallSubject(DWORD number) : m_number(number), m_kind(kNumber) {}
+    // GetProcAddress's name, which may be an ordinal in the pointer's low word.
+    static CallSubject procName(LPCSTR name);
+    // A mask or set of flags, written in hex.
+    static CallSubject hex(DWORD value);
+    std::string text() const;
+
+private:
+    enum Kind { kNone, kWide, kNarrow, kNumber, kHex };
+    LPCWSTR m_wide = nullptr;
+    LPCSTR m_narrow = nullptr;
+    DWORD m_number = 0;
+    Kind m_kind = kNone;
+};
+
+// One call of a Win32 function of the machine by the program, made at the top
+// of the function: counted per function, process and machine (and written to
+// calls.log when [Faults] Count=1), and failed when [Faults] names this
+// occurrence.  A failing function returns its documented failure result with
+// fault() as its error (the last error, or the result of Reg* and HRESULT
+// functions) before it has any effect.  Calls that the machine's functions
+// make of one another belong to the outer call: they are neither counted nor
+// failed.
+class ApiCall {
+public:
+    explicit ApiCall(const char* function, CallSubject subject = CallSubject(), CallSubject detail = CallSubject());
+    ~ApiCall();
+    ApiCall(const ApiCall&) = delete;
+    ApiCall& operator=(const ApiCall&) = delete;
+
+    // The Windows error this call fails with; 0 when it runs as usual.
+    DWORD fault() const { return m_fault; }
+    // What a failing function returns: its failure result, with fault() as the
+    // last error; the error itself (Reg*); the error as an HRESULT
+    // (HRESULT_FROM_WIN32, unless it was given as an HRESULT).
+    template <class T>
+    T fail(T result) const {
+        SetLastError(m_fault);
+        return result;
+    }
+    LSTATUS status() const { return static_cast<LSTATUS>(m_fault); }
+    HRESULT hresult() const;
+
+private:
+    bool m_outer;
+    DWORD m_fault = 0;
+};
 
 // ------------------------------------------------------------------ the program
 // The running program's module handle (GetModuleHandleW(NULL)); fixed, not null.

@@ -8,6 +8,7 @@
 //                                   C:\Program Files (x86) and C:\Windows are refused
 //   [Display]  Answers=             message box answers (ok, cancel, yes, no),
 //                                   comma-separated, taken in order by each process
+//   [Faults]   Function=n:error,... injected failures, Count=1 calls.log (sim_faults.cpp)
 #include "sim_internal.h"
 
 #include <dirent.h>
@@ -69,10 +70,13 @@ std::string readIniText(const std::string& file) {
     return bytes;
 }
 
+// Reads machine.ini into config; the first setting that does not parse ends
+// the reading, named in config.problem.
 void parseIni(const std::string& file, MachineConfig& config) {
     std::istringstream lines(readIniText(file));
     std::string line, section, rawSection;
-    while (std::getline(lines, line)) {
+    auto problem = [&](const std::string& text) { config.problem = text; };
+    while (config.problem.empty() && std::getline(lines, line)) {
         line = trim(line);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line[0] == '[') {
@@ -90,18 +94,18 @@ void parseIni(const std::string& file, MachineConfig& config) {
             unsigned major = 0, minor = 0;
             char dot = 0;
             std::istringstream v(value);
-            if (!(v >> major >> dot >> minor) || dot != '.') fatal(where + " is not major.minor (e.g. 6.1)");
+            if (!(v >> major >> dot >> minor) || dot != '.') problem(where + " is not major.minor (e.g. 6.1)");
             config.versionMajor = major;
             config.versionMinor = minor;
         } else if (section == "windows" && key == "architecture") {
             std::string a = lower(value);
             if (a == "x64" || a == "amd64") config.x64 = true;
             else if (a == "x86") config.x64 = false;
-            else fatal(where + " is neither x64 nor x86");
+            else problem(where + " is neither x64 nor x86");
         } else if (section == "user" && key == "administrator") {
             if (value == "1") config.administrator = true;
             else if (value == "0") config.administrator = false;
-            else fatal(where + " is neither 1 nor 0");
+            else problem(where + " is neither 1 nor 0");
         } else if (section == "display" && key == "answers") {
             config.answers.clear();
             std::istringstream list(value);
@@ -109,59 +113,94 @@ void parseIni(const std::string& file, MachineConfig& config) {
             while (std::getline(list, answer, ',')) {
                 answer = lower(trim(answer));
                 if (answer.empty()) continue;
-                if (answer != "ok" && answer != "cancel" && answer != "yes" && answer != "no")
-                    fatal(where + ": answers are ok, cancel, yes or no");
+                if (answer != "ok" && answer != "cancel" && answer != "yes" && answer != "no") {
+                    problem(where + ": answers are ok, cancel, yes or no");
+                    break;
+                }
                 config.answers.push_back(answer);
             }
+        } else if (section == "faults") {
+            problem(parseFaultEntry(rawKey, value, where, config));
         }
     }
 }
 
+// machine.ini's identity, size and modification time: a change means a new reading.
+struct IniStamp {
+    bool present = false;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec modified {};
+
+    bool operator==(const IniStamp& other) const {
+        return present == other.present && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
 struct CachedConfig {
-    std::string stamp;  // machine.ini's identity and modification time
+    IniStamp stamp;
     const MachineConfig* config = nullptr;
 };
 
-}  // namespace
-
-const MachineConfig& machine() {
+// The machine's configuration; null, or a stop with a message when fatalIfNone,
+// when PLX_MACHINE names no directory or its machine.ini does not parse.  Every
+// Win32 call comes here, so it looks at the disk once when machine.ini is there.
+const MachineConfig* findMachine(bool fatalIfNone) {
     const char* dirValue = std::getenv("PLX_MACHINE");
-    if (!dirValue || !*dirValue)
+    if (!dirValue || !*dirValue) {
+        if (!fatalIfNone) return nullptr;
         fatal(
             "PLX_MACHINE is not set. A program on the simulated Windows machine needs one: a directory whose "
             "drive_c/ is C:. Create one with e.g.\n  mkdir -p /tmp/m/drive_c && export PLX_MACHINE=/tmp/m");
+    }
     std::string dir(dirValue);
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    struct stat st;
-    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        fatal("PLX_MACHINE=" + dir + " is not a directory. Create one with e.g.\n  mkdir -p " + dir +
-              "/drive_c");
+    const std::string given = dir;
     if (dir[0] != '/') {
         char cwd[PATH_MAX];
         if (getcwd(cwd, sizeof cwd)) dir = std::string(cwd) + "/" + dir;
     }
 
-    std::string ini = dir + "/machine.ini";
-    std::string stamp = "absent";
-    if (stat(ini.c_str(), &st) == 0)
-        stamp = std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) +
-                "." + std::to_string(st.st_mtim.tv_nsec);
+    const std::string ini = dir + "/machine.ini";
+    IniStamp stamp;
+    struct stat st;
+    if (stat(ini.c_str(), &st) == 0) {
+        stamp.present = true;
+        stamp.inode = st.st_ino;
+        stamp.size = st.st_size;
+        stamp.modified = st.st_mtim;
+    } else if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        if (!fatalIfNone) return nullptr;
+        fatal("PLX_MACHINE=" + given + " is not a directory. Create one with e.g.\n  mkdir -p " + given +
+              "/drive_c");
+    }
 
     std::lock_guard<std::mutex> guard(machineLock());
     // Configurations are kept until exit: callers may hold a reference across a reload.
     static auto* cache = new std::map<std::string, CachedConfig>;
     static auto* kept = new std::deque<std::unique_ptr<MachineConfig>>;
     CachedConfig& entry = (*cache)[dir];
-    if (!entry.config || entry.stamp != stamp) {
+    if (!entry.config || !(entry.stamp == stamp)) {
         auto config = std::make_unique<MachineConfig>();
         config->dir = dir;
-        if (stamp != "absent") parseIni(ini, *config);
+        if (stamp.present) parseIni(ini, *config);
         entry.config = config.get();
         entry.stamp = stamp;
         kept->push_back(std::move(config));
     }
-    return *entry.config;
+    if (!entry.config->problem.empty()) {
+        if (!fatalIfNone) return nullptr;
+        fatal(entry.config->problem);
+    }
+    return entry.config;
 }
+
+}  // namespace
+
+const MachineConfig& machine() { return *findMachine(true); }
+
+const MachineConfig* currentMachine() { return findMachine(false); }
 
 bool nextAnswer(std::string& answer) {
     const MachineConfig& config = machine();
@@ -438,6 +477,8 @@ bool fileWriteAllowed(const std::string& host) {
 // ------------------------------------------------------------------ current directory
 
 DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
+    plxsim::ApiCall call("GetCurrentDirectoryW");
+    if (call.fault()) return call.fail(0);
     std::u16string cwd = plxsim::currentDirectory();
     if (nBufferLength <= cwd.size() || !lpBuffer) return static_cast<DWORD>(cwd.size() + 1);
     cwd.copy(lpBuffer, cwd.size());
@@ -446,6 +487,8 @@ DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
 }
 
 BOOL WINAPI SetCurrentDirectoryW(LPCWSTR lpPathName) {
+    plxsim::ApiCall call("SetCurrentDirectoryW", lpPathName);
+    if (call.fault()) return call.fail(FALSE);
     std::u16string full;
     std::string host;
     DWORD error = 0;

@@ -170,6 +170,8 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
 }
 
 DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
+    ApiCall call("GetModuleFileNameW");
+    if (call.fault()) return call.fail(0);
     if (hModule && hModule != programModule()) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return 0;
@@ -194,6 +196,8 @@ DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
 }
 
 HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
+    ApiCall call("GetModuleHandleW", lpModuleName);
+    if (call.fault()) return call.fail(nullptr);
     if (!lpModuleName) return programModule();
     std::u16string name = toU16(lpModuleName);
     for (char16_t& c : name)
@@ -210,12 +214,20 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
 }
 
 UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize) {
+    ApiCall call("GetSystemDirectoryW");
+    if (call.fault()) return call.fail(0);
     return copyOut(u"C:\\Windows\\system32", lpBuffer, uSize);
 }
 
-UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize) { return copyOut(u"C:\\Windows", lpBuffer, uSize); }
+UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize) {
+    ApiCall call("GetWindowsDirectoryW");
+    if (call.fault()) return call.fail(0);
+    return copyOut(u"C:\\Windows", lpBuffer, uSize);
+}
 
 DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize) {
+    ApiCall call("GetEnvironmentVariableW", lpName);
+    if (call.fault()) return call.fail(0);
     std::string hostName, value;
     bool found;
     {
@@ -237,6 +249,8 @@ DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSiz
 }
 
 BOOL WINAPI SetEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpValue) {
+    ApiCall call("SetEnvironmentVariableW", lpName);
+    if (call.fault()) return call.fail(FALSE);
     std::u16string name = toU16(lpName);
     if (name.empty() || name.find(u'=') != std::u16string::npos) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -261,6 +275,8 @@ BOOL WINAPI SetEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpValue) {
 }
 
 DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize) {
+    ApiCall call("ExpandEnvironmentStringsW", lpSrc);
+    if (call.fault()) return call.fail(0);
     std::u16string src = toU16(lpSrc), out;
     size_t i = 0;
     {

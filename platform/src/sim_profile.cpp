@@ -417,9 +417,11 @@ using namespace plxsim;
 DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
                                       LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName) {
     if (!lpReturnedString) return 0;
+    // A read that fails finds the file unreadable, as when it cannot be opened.
+    ApiCall call("GetPrivateProfileStringW", lpFileName, lpKeyName);
     Profile profile;
-    DWORD error = 0;
-    bool loaded = profile.load(profilePath(lpFileName), false, error);
+    DWORD error = call.fault();
+    bool loaded = !error && profile.load(profilePath(lpFileName), false, error);
     if (!lpAppName) {
         SetLastError(loaded ? ERROR_SUCCESS : error);
         return copyList(lpReturnedString, nSize, profile.sectionNames());
@@ -443,9 +445,10 @@ DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCW
 
 UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault, LPCWSTR lpFileName) {
     if (!lpAppName || !lpKeyName) return static_cast<UINT>(nDefault);
+    ApiCall call("GetPrivateProfileIntW", lpFileName, lpKeyName);
     Profile profile;
-    DWORD error = 0;
-    if (!profile.load(profilePath(lpFileName), false, error)) {
+    DWORD error = call.fault();
+    if (error || !profile.load(profilePath(lpFileName), false, error)) {
         SetLastError(error);
         return static_cast<UINT>(nDefault);
     }
@@ -461,9 +464,10 @@ DWORD WINAPI GetPrivateProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedStrin
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    ApiCall call("GetPrivateProfileSectionW", lpFileName, lpAppName);
     Profile profile;
-    DWORD error = 0;
-    bool loaded = profile.load(profilePath(lpFileName), false, error);
+    DWORD error = call.fault();
+    bool loaded = !error && profile.load(profilePath(lpFileName), false, error);
     size_t header = profile.sectionLine(givenName(lpAppName));
     SetLastError(loaded ? ERROR_SUCCESS : error);
     return copyList(lpReturnedString, nSize, header == npos ? std::vector<std::u16string>() : profile.entries(header));
@@ -471,14 +475,17 @@ DWORD WINAPI GetPrivateProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedStrin
 
 DWORD WINAPI GetPrivateProfileSectionNamesW(LPWSTR lpszReturnBuffer, DWORD nSize, LPCWSTR lpFileName) {
     if (!lpszReturnBuffer || !nSize) return 0;
+    ApiCall call("GetPrivateProfileSectionNamesW", lpFileName);
     Profile profile;
-    DWORD error = 0;
-    bool loaded = profile.load(profilePath(lpFileName), false, error);
+    DWORD error = call.fault();
+    bool loaded = !error && profile.load(profilePath(lpFileName), false, error);
     SetLastError(loaded ? ERROR_SUCCESS : error);
     return copyList(lpszReturnBuffer, nSize, profile.sectionNames());
 }
 
 BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString, LPCWSTR lpFileName) {
+    ApiCall call("WritePrivateProfileStringW", lpFileName, lpKeyName);
+    if (call.fault()) return call.fail(FALSE);
     // All null asks to flush a cache that this machine does not keep.
     if (!lpAppName && !lpKeyName && !lpString) return TRUE;
     if (!lpAppName) {
@@ -494,6 +501,8 @@ BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPC
 }
 
 BOOL WINAPI WritePrivateProfileSectionW(LPCWSTR lpAppName, LPCWSTR lpString, LPCWSTR lpFileName) {
+    ApiCall call("WritePrivateProfileSectionW", lpFileName, lpAppName);
+    if (call.fault()) return call.fail(FALSE);
     if (!lpAppName && !lpString) return TRUE;
     if (!lpAppName) {
         SetLastError(ERROR_FILE_NOT_FOUND);

@@ -28,6 +28,8 @@ HRESULT WINAPI SHGetFolderPathW(HWND /*hwnd*/, int csidl, HANDLE /*hToken*/, DWO
     if (!pszPath) return E_INVALIDARG;
     // On failure the path is empty.
     pszPath[0] = 0;
+    plxsim::ApiCall call("SHGetFolderPathW", plxsim::CallSubject::hex(static_cast<DWORD>(csidl)));
+    if (call.fault()) return call.hresult();
     if ((csidl & ~CSIDL_FLAG_MASK) != CSIDL_COMMON_APPDATA) return E_INVALIDARG;
     // Nothing on this machine redirects the folder, so its current path is its default one.
     const plxsim::MachineConfig& config = plxsim::machine();

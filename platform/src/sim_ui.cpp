@@ -121,6 +121,12 @@ void registerStringTable(const StringResource* entries, std::size_t count) {
 using namespace plxsim;
 
 int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax) {
+    ApiCall call("LoadStringW", static_cast<DWORD>(uID));
+    if (call.fault()) {
+        // As for a missing string: an empty text where there is room for one.
+        if (lpBuffer && cchBufferMax > 0) lpBuffer[0] = 0;
+        return call.fail(0);
+    }
     if (hInstance && hInstance != programModule()) {
         SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
         return 0;
@@ -165,6 +171,9 @@ int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBu
 }
 
 int WINAPI MessageBoxW(HWND /*hWnd*/, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
+    // A box that fails is not shown: no line on the screen, no answer taken.
+    ApiCall call("MessageBoxW", lpText);
+    if (call.fault()) return call.fail(0);
     UINT buttons = uType & MB_TYPEMASK;
     const char* buttonsText = buttonsName(buttons);
     std::string caption = lpCaption ? toUtf8(lpCaption) : "Error";  // Windows' default caption

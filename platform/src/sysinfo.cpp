@@ -53,6 +53,8 @@ void fillIntel(SYSTEM_INFO* info) {
 using namespace plxsim;
 
 BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
+    ApiCall call("GetVersionExW");
+    if (call.fault()) return call.fail(FALSE);
     if (!lpVersionInformation) {
         SetLastError(ERROR_NOACCESS);
         return FALSE;
@@ -105,6 +107,8 @@ void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
 }
 
 BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) {
+    ApiCall call("IsWow64Process");
+    if (call.fault()) return call.fail(FALSE);
     // The program is a 32-bit process: under WOW64 exactly when the machine is x64.
     if (hProcess != GetCurrentProcess()) {
         SetLastError(ERROR_INVALID_HANDLE);

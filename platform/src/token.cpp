@@ -163,6 +163,8 @@ using namespace plxsim;
 HANDLE WINAPI GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
 
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle) {
+    ApiCall call("OpenProcessToken", CallSubject::hex(DesiredAccess));
+    if (call.fault()) return call.fail(FALSE);
     if (ProcessHandle != GetCurrentProcess()) return fail(ERROR_INVALID_HANDLE);
     if (!TokenHandle) return fail(ERROR_NOACCESS);
     // The process's own user may open its token with any access.
@@ -172,6 +174,8 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
 }
 
 BOOL WINAPI LookupPrivilegeValueW(LPCWSTR lpSystemName, LPCWSTR lpName, PLUID lpLuid) {
+    ApiCall call("LookupPrivilegeValueW", lpName);
+    if (call.fault()) return call.fail(FALSE);
     // Only the local machine is reachable.
     if (lpSystemName && lpSystemName[0]) return fail(kRpcServerUnavailable);
     if (!lpName || !lpLuid) return fail(ERROR_INVALID_PARAMETER);
@@ -184,6 +188,8 @@ BOOL WINAPI LookupPrivilegeValueW(LPCWSTR lpSystemName, LPCWSTR lpName, PLUID lp
 
 BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, PTOKEN_PRIVILEGES NewState,
                                   DWORD BufferLength, PTOKEN_PRIVILEGES PreviousState, PDWORD ReturnLength) {
+    ApiCall call("AdjustTokenPrivileges");
+    if (call.fault()) return call.fail(FALSE);
     Token* token = findHandleAs<Token>(TokenHandle);
     if (!token) return fail(ERROR_INVALID_HANDLE);
     if (!token->allows(TOKEN_ADJUST_PRIVILEGES)) return fail(ERROR_ACCESS_DENIED);
@@ -252,6 +258,8 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
 
 BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
                                 LPVOID TokenInformation, DWORD TokenInformationLength, PDWORD ReturnLength) {
+    ApiCall call("GetTokenInformation");
+    if (call.fault()) return call.fail(FALSE);
     Token* token = findHandleAs<Token>(TokenHandle);
     if (!token) return fail(ERROR_INVALID_HANDLE);
     if (!token->allows(TOKEN_QUERY)) return fail(ERROR_ACCESS_DENIED);

@@ -301,6 +301,8 @@ DWORD readVersionBlock(LPCWSTR path, std::vector<BYTE>& block) {
 
 DWORD WINAPI GetFileVersionInfoSizeW(LPCWSTR lptstrFilename, LPDWORD lpdwHandle) {
     if (lpdwHandle) *lpdwHandle = 0;
+    plxsim::ApiCall call("GetFileVersionInfoSizeW", lptstrFilename);
+    if (call.fault()) return call.fail(0);
     std::vector<BYTE> block;
     DWORD error = readVersionBlock(lptstrFilename, block);
     if (error != ERROR_SUCCESS) {
@@ -314,6 +316,8 @@ DWORD WINAPI GetFileVersionInfoSizeW(LPCWSTR lptstrFilename, LPDWORD lpdwHandle)
 }
 
 BOOL WINAPI GetFileVersionInfoW(LPCWSTR lptstrFilename, DWORD dwHandle, DWORD dwLen, LPVOID lpData) {
+    plxsim::ApiCall call("GetFileVersionInfoW", lptstrFilename);
+    if (call.fault()) return call.fail(FALSE);
     (void)dwHandle;  // ignored, as on Windows
     if (!lpData || dwLen == 0) {
         SetLastError(ERROR_INVALID_DATA);
@@ -339,6 +343,8 @@ BOOL WINAPI GetFileVersionInfoW(LPCWSTR lptstrFilename, DWORD dwHandle, DWORD dw
 }
 
 BOOL WINAPI VerQueryValueW(LPCVOID pBlock, LPCWSTR lpSubBlock, LPVOID* lplpBuffer, UINT* puLen) {
+    plxsim::ApiCall call("VerQueryValueW", lpSubBlock);
+    if (call.fault()) return call.fail(FALSE);
     if (!pBlock || !lplpBuffer) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

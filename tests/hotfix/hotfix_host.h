@@ -3,7 +3,8 @@
 // On the simulated machine (sim/hotfix_host.cpp) the computer is a machine
 // directory: its Windows version, architecture and user in machine.ini, the
 // message-box answers there too, what the user saw in screen.log, and the
-// native installer run as a process of its own.
+// native installer run as a process of its own.  Only there can calls of the
+// installer be made to fail and be counted (machine.ini's [Faults]).
 //
 // On Windows (windows/hotfix_host.cpp, run under Wine) the computer is the
 // system itself: the shipped plxhotfix.exe runs as a child process, the test
@@ -22,6 +23,9 @@ struct HotfixSettings {
     std::string windowsVersion = "6.1";  // major.minor
     bool x64 = true;
     bool administrator = true;
+    // [Faults] lines of machine.ini ("CopyFileW=2:112", "Count=1"), in force
+    // for the installer's runs only: the test's own calls do not fail.
+    std::string faults;
 };
 
 struct HotfixRun {
@@ -54,6 +58,8 @@ public:
     // What a person would have seen, one line each: "MessageBox caption=...
     // text=... buttons=... answer=..." and "ExitWindowsEx ... reboot".
     std::string screenLog() const;
+    // The calls of the last run as calls.log lists them ([Faults] Count=1); "" elsewhere.
+    std::string callLog() const;
 
 private:
     struct State;  // the computer and what resets it

@@ -253,6 +253,12 @@ HotfixMachine& HotfixMachine::standardUser()
     return *this;
 }
 
+HotfixMachine& HotfixMachine::faults(const std::string& lines)
+{
+    m_settings.faults = lines;
+    return *this;
+}
+
 HotfixMachine& HotfixMachine::answers(const std::string& list)
 {
     m_answers = list;
@@ -310,7 +316,8 @@ HotfixMachine& HotfixMachine::create()
 HotfixRun HotfixMachine::run(const std::string& args, const std::string& cwd)
 {
     HotfixRun result = m_host.run(std::string(kDownloads) + HotfixHost::installerName(), args, cwd, m_answers);
-    keepEndState();
+    if (m_settings.faults.empty())
+        keepEndState();
     return result;
 }
 

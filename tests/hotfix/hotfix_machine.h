@@ -39,6 +39,9 @@ class HotfixMachine {
 public:
     HotfixMachine& windows(const std::string& version, bool bX64);
     HotfixMachine& standardUser();
+    // machine.ini [Faults] lines for the installer's runs (simulated machine
+    // only); such runs keep no end state, as no other platform repeats them.
+    HotfixMachine& faults(const std::string& lines);
     // Message box answers in order: "ok", "yes", "no", ...; each run starts
     // again from the first.
     HotfixMachine& answers(const std::string& list);
@@ -70,6 +73,7 @@ public:
     // The restart, power-off and log-off requests, one "reboot", "poweroff" ... each.
     std::vector<std::string> restarts() const;
     std::string screenLog() const { return m_host.screenLog(); }
+    std::string callLog() const { return m_host.callLog(); }
 
 private:
     void keepEndState();

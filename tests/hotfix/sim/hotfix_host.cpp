@@ -35,8 +35,13 @@ unsigned servicePackOf(const std::string& version)
     return 0;
 }
 
-// machine.ini with its [Display] Answers replaced by list.
-void setAnswers(const std::string& machineDir, const std::string& list)
+void writeHostFile(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// machine.ini with its [Display] Answers replaced by list; the text before.
+std::string setAnswers(const std::string& machineDir, const std::string& list)
 {
     const std::string ini = machineDir + "/machine.ini";
     std::istringstream in(readHostFile(ini));
@@ -46,7 +51,8 @@ void setAnswers(const std::string& machineDir, const std::string& list)
             text += line + "\n";
     }
     text += "[Display]\nAnswers=" + list + "\n";
-    std::ofstream(ini, std::ios::binary | std::ios::trunc) << text;
+    writeHostFile(ini, text);
+    return text;
 }
 
 // C:\a\b as the host path of a machine file; the directories exist.
@@ -63,6 +69,7 @@ std::string hostPathOf(const std::string& machineDir, const std::string& windows
 
 struct HotfixHost::State {
     TestMachine* machine = nullptr;
+    std::string faults;
 };
 
 HotfixHost::HotfixHost() : m_state(new State) {}
@@ -83,13 +90,21 @@ void HotfixHost::describe(const HotfixSettings& settings, TestMachine& machine)
                 servicePack + "\n");
 }
 
-void HotfixHost::created(const HotfixSettings&, TestMachine& machine) { m_state->machine = &machine; }
+void HotfixHost::created(const HotfixSettings& settings, TestMachine& machine)
+{
+    m_state->machine = &machine;
+    m_state->faults = settings.faults;
+}
 
 HotfixRun HotfixHost::run(const std::string& installer, const std::string& args, const std::string& cwd,
                           const std::string& answers)
 {
     const std::string dir = m_state->machine->dir();
-    setAnswers(dir, answers);
+    const std::string ini = setAnswers(dir, answers);
+    // The faults hold for the installer's process only, and calls.log tells of this run alone.
+    std::remove((dir + "/calls.log").c_str());
+    if (!m_state->faults.empty())
+        writeHostFile(dir + "/machine.ini", ini + "[Faults]\n" + m_state->faults + "\n");
     // The download folder is created with the machine, in the case written here.
     const std::string program = hostPathOf(dir, installer);
     chmod(program.c_str(), 0755);
@@ -120,6 +135,8 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
     }
     int status = 0;
     waitpid(pid, &status, 0);
+    if (!m_state->faults.empty())
+        writeHostFile(dir + "/machine.ini", ini);
     HotfixRun result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.output = readHostFile(outputFile);
@@ -127,3 +144,8 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
 }
 
 std::string HotfixHost::screenLog() const { return m_state->machine ? m_state->machine->screenLog() : ""; }
+
+std::string HotfixHost::callLog() const
+{
+    return m_state->machine ? readHostFile(m_state->machine->dir() + "/calls.log") : "";
+}

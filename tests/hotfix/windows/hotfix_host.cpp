@@ -288,6 +288,10 @@ bool HotfixHost::canModel(const HotfixSettings& settings, std::string& reason)
         reason = "Wine has no file permissions: a standard user cannot be modelled";
         return false;
     }
+    if (!settings.faults.empty()) {
+        reason = "calls are made to fail on the simulated machine only";
+        return false;
+    }
     if (!wineVersionOf(settings.windowsVersion)) {
         reason = "Wine has no Windows version " + settings.windowsVersion;
         return false;
@@ -376,3 +380,5 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
 }
 
 std::string HotfixHost::screenLog() const { return m_state->screenLog; }
+
+std::string HotfixHost::callLog() const { return ""; }
