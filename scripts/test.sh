@@ -108,7 +108,7 @@ if [[ ${BUILD_OK[native]} == 1 ]]; then
     ctest --test-dir "$ROOT/build/native" -j "$JOBS" --timeout "$TEST_TIMEOUT" -V >"$log" 2>&1
     status=$?
     # The full output is in the log; show the results and whatever failed.
-    grep -E '^[0-9]+: \[  (FAILED|SKIPPED) |^[0-9]+: .*: Failure$|tests passed|Test +#' "$log" || true
+    grep -E '^[0-9]+: \[  (FAILED|SKIPPED) |^[0-9]+: .*: Failure$|^[0-9]+: \[ sweep +\]|tests passed|Test +#' "$log" || true
     ntests=$(grep -cE 'Test +#[0-9]+: ' "$log" || true)
     if ((ntests == 0)); then
         note_problem "native: ctest ran no test executable"
