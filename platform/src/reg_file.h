@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace plxsim {
@@ -17,30 +18,66 @@ struct RegValue {
     std::vector<BYTE> data;
 };
 
+// The changes made to a tree while it records, as .reg text that replays
+// them: "[key]" creates a key, "[-key]" deletes one, "name"=... sets a value
+// and "name"=- deletes it.  Changes to volatile keys are not written out;
+// volatileChanged says that there were some.
+struct RegChanges {
+    bool recording = false;
+    std::u16string text;
+    bool volatileChanged = false;
+    const class RegKey* lastSection = nullptr;  // key of the last "[...]" line in text
+};
+
 // One key: names compare case-insensitively and keep their case; sub keys are
 // kept in Windows' enumeration order (by upper-cased name), values in creation
-// order.
+// order.  Both are found without a scan: sub keys by a binary search, the
+// values of a key with many of them through an index.
 class RegKey {
 public:
-    explicit RegKey(std::u16string keyName, bool bVolatile = false) : name(std::move(keyName)), isVolatile(bVolatile) {}
+    RegKey(std::u16string keyName, RegKey* parent, bool bVolatile, RegChanges* changes);
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
 
     RegKey* findSub(const std::u16string& subName) const;
     // Inserts a new, empty sub key at its sorted place; the name must be new.
     RegKey* addSub(const std::u16string& subName, bool bVolatile);
     bool removeSub(const std::u16string& subName);
+    const std::vector<std::unique_ptr<RegKey>>& subKeys() const { return m_subKeys; }
 
     RegValue* findValue(const std::u16string& valueName);
+    // Setting a value to the type and data it has is no change.
     void setValue(const std::u16string& valueName, DWORD type, std::vector<BYTE> data);
     bool removeValue(const std::u16string& valueName);
+    const std::vector<RegValue>& values() const { return m_values; }
 
+    // Removes every value and sub key.
+    void clearContent();
     // Copies of this key's values and sub keys (not its name or volatility).
     void copyContentFrom(const RegKey& other, bool markVolatile);
     bool hasVolatileDescendant() const;
+    // "ROOT\a\b", as a section line names the key.
+    std::u16string path() const;
+    const std::u16string& sortKey() const { return m_upper; }
 
-    std::u16string name;
+    const std::u16string name;
     bool isVolatile;
-    std::vector<RegValue> values;
-    std::vector<std::unique_ptr<RegKey>> subKeys;
+
+private:
+    static const size_t kIndexFrom = 16;  // values a key holds before they are indexed
+    size_t valuePosition(const std::u16string& valueName) const;
+    void indexValues();
+    void recordSection();
+    void recordValue(const RegValue& value);
+    void recordValueRemoved(const std::u16string& valueName);
+    void recordKeyRemoved(const RegKey& sub);
+
+    const std::u16string m_upper;  // the name upper-cased, the sort key
+    RegKey* const m_parent;
+    RegChanges* const m_changes;
+    std::vector<RegValue> m_values;
+    std::unordered_map<std::u16string, size_t> m_valueIndex;  // upper-cased name -> position, once indexed
+    std::vector<std::unique_ptr<RegKey>> m_subKeys;
 };
 
 // A set of named root keys ("HKEY_LOCAL_MACHINE" ...).
@@ -64,27 +101,40 @@ public:
     // Key at a path of components below a root; null when any part is missing.
     RegKey* find(const std::u16string& rootName, const std::vector<std::u16string>& path);
 
+    // From now on every change is recorded, until takeChanges hands them over.
+    void startRecording();
+    RegChanges takeChanges();
+
 private:
     std::vector<std::u16string> m_allowed;
     std::vector<std::unique_ptr<RegKey>> m_roots;
+    RegChanges m_changes;
 };
 
 // Splits "a\b\c" into its components (empty text gives none).
 std::vector<std::u16string> splitKeyPath(const std::u16string& path);
 
-// File bytes to text: UTF-16LE with BOM, UTF-8 with or without BOM (bytes that
-// are not UTF-8 are read as Latin-1, as in ANSI REGEDIT4 exports).
+// File bytes to text: UTF-16LE or UTF-16BE with BOM, UTF-8 with BOM; without a
+// BOM a REGEDIT4 file is ANSI (Windows-1252), as regedit writes it, and any
+// other file UTF-8 when it is valid UTF-8, ANSI when it is not.
 std::u16string decodeRegBytes(const std::string& bytes);
+
+struct RegBadLine {
+    size_t line = 0;  // 1 for the first
+    std::string why;
+};
 
 struct RegParseResult {
     bool hasHeader = false;  // a "Windows Registry Editor Version 5.00" or "REGEDIT4" line
     unsigned badLines = 0;   // lines that were not understood and were skipped
+    std::vector<RegBadLine> firstBadLines;  // the first of them, with the reason
 };
 
 // Applies .reg text to the tree: sections create keys (and their parents),
 // "[-...]" deletes a key, "x"=- deletes a value.  Keys named by sections are
 // marked volatile when markVolatile is set (keys that exist keep their flag
-// otherwise).
+// otherwise).  After a "REGEDIT4" header, hex(2) and hex(7) data are ANSI
+// text and become UTF-16, as regedit converts them.
 RegParseResult parseRegText(const std::u16string& text, RegTree& tree, bool markVolatile);
 
 // The tree in regedit's layout: the non-volatile keys (volatilePart false) or
@@ -92,6 +142,12 @@ RegParseResult parseRegText(const std::u16string& text, RegTree& tree, bool mark
 std::string formatRegFile(const RegTree& tree, bool volatilePart);
 // The same as text (no BOM) for tests and the file writer.
 std::u16string formatRegText(const RegTree& tree, bool volatilePart);
+// One value as its line (or lines) of a section, CRLF included.
+void appendRegValueText(std::u16string& out, const RegValue& value);
+// A value's name as a line names it: @ for the default value, else quoted.
+std::u16string valueNameText(const std::u16string& valueName);
+// Text as UTF-16LE bytes, without a BOM.
+std::string utf16leBytes(const std::u16string& text);
 
 }  // namespace plxsim
 

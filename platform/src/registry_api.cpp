@@ -266,6 +266,17 @@ LSTATUS WINAPI RegCloseKey(HKEY hKey) {
     return ERROR_SUCCESS;
 }
 
+// Changes are on disk once their call returns; flushing also writes them
+// into registry.reg, as Windows writes a flushed hive.
+LSTATUS WINAPI RegFlushKey(HKEY hKey) {
+    ApiCall call("RegFlushKey");
+    if (call.fault()) return call.status();
+    KeyRef ref;
+    LSTATUS status = resolveHandle(hKey, ref);
+    if (status != ERROR_SUCCESS) return status;
+    return RegistryStore::instance().flush() ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
+}
+
 LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                                 LPDWORD lpcbData) {
     ApiCall call("RegQueryValueExW", lpValueName);
@@ -320,7 +331,7 @@ LSTATUS deleteKey(const KeyRef& base, const KeyRef& ref, bool whole) {
         RegKey* key = tree.find(ref.root, path);
         if (!key) return ERROR_FILE_NOT_FOUND;
         if (path.empty() || standardUserBlocked(ref)) return ERROR_ACCESS_DENIED;
-        if (!whole && !key->subKeys.empty()) return ERROR_ACCESS_DENIED;
+        if (!whole && !key->subKeys().empty()) return ERROR_ACCESS_DENIED;
         std::vector<std::u16string> parentPath(path.begin(), path.end() - 1);
         tree.find(ref.root, parentPath)->removeSub(path.back());
         return ERROR_SUCCESS;
@@ -359,8 +370,7 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
     }
     // Without a sub key the key itself stays and loses its values and sub keys.
     return onKey(hKey, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, true, [&](RegKey& key) -> LSTATUS {
-        key.values.clear();
-        key.subKeys.clear();
+        key.clearContent();
         return ERROR_SUCCESS;
     });
 }
@@ -371,8 +381,8 @@ LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lp
     if (call.fault()) return call.status();
     if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
     return onKey(hKey, KEY_ENUMERATE_SUB_KEYS, false, [&](RegKey& key) -> LSTATUS {
-        if (dwIndex >= key.subKeys.size()) return ERROR_NO_MORE_ITEMS;
-        LSTATUS status = copyName(key.subKeys[dwIndex]->name, lpName, lpcchName);
+        if (dwIndex >= key.subKeys().size()) return ERROR_NO_MORE_ITEMS;
+        LSTATUS status = copyName(key.subKeys()[dwIndex]->name, lpName, lpcchName);
         if (status != ERROR_SUCCESS) return status;  // Windows leaves the count as it was
         if (lpClass && lpcchClass && *lpcchClass) lpClass[0] = 0;
         if (lpcchClass) *lpcchClass = 0;
@@ -387,8 +397,8 @@ LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWO
     if (call.fault()) return call.status();
     if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
     return onKey(hKey, KEY_QUERY_VALUE, false, [&](RegKey& key) -> LSTATUS {
-        if (dwIndex >= key.values.size()) return ERROR_NO_MORE_ITEMS;
-        const RegValue& value = key.values[dwIndex];
+        if (dwIndex >= key.values().size()) return ERROR_NO_MORE_ITEMS;
+        const RegValue& value = key.values()[dwIndex];
         LSTATUS status = copyName(value.name, lpValueName, lpcchValueName);
         if (status != ERROR_SUCCESS) return status;
         if (lpType) *lpType = value.type;
@@ -405,17 +415,17 @@ LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, L
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     return onKey(hKey, KEY_QUERY_VALUE, false, [&](RegKey& key) -> LSTATUS {
         size_t maxSub = 0, maxName = 0, maxData = 0;
-        for (const auto& sub : key.subKeys) maxSub = std::max(maxSub, sub->name.size());
-        for (const auto& value : key.values) {
+        for (const auto& sub : key.subKeys()) maxSub = std::max(maxSub, sub->name.size());
+        for (const auto& value : key.values()) {
             maxName = std::max(maxName, value.name.size());
             maxData = std::max(maxData, value.data.size());
         }
         if (lpClass && lpcchClass && *lpcchClass) lpClass[0] = 0;  // keys have no class
         if (lpcchClass) *lpcchClass = 0;
-        if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key.subKeys.size());
+        if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key.subKeys().size());
         if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = static_cast<DWORD>(maxSub);
         if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
-        if (lpcValues) *lpcValues = static_cast<DWORD>(key.values.size());
+        if (lpcValues) *lpcValues = static_cast<DWORD>(key.values().size());
         if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = static_cast<DWORD>(maxName);
         if (lpcbMaxValueLen) *lpcbMaxValueLen = static_cast<DWORD>(maxData);
         if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;  // keys carry no security descriptor

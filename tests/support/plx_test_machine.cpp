@@ -290,6 +290,7 @@ std::string TestMachine::screenLog() const {
 
 std::string TestMachine::registryText() const {
     if constexpr (!PLX_SIMULATED_MACHINE) return "";
+    RegFlushKey(HKEY_LOCAL_MACHINE);  // this process's changes into registry.reg
     std::string bytes = readHostFile(m_dir + "/registry.reg");
     size_t start = bytes.compare(0, 2, "\xFF\xFE") == 0 ? 2 : 0;
     std::u16string text;

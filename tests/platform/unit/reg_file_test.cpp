@@ -127,7 +127,7 @@ void checkExport(RegTree& tree) {
 
     RegKey* orvane = tree.find(u"HKEY_CURRENT_USER", splitKeyPath(u"Software\\Orvane"));
     ASSERT_NE(nullptr, orvane);
-    EXPECT_TRUE(orvane->values.empty());
+    EXPECT_TRUE(orvane->values().empty());
     EXPECT_EQ(nullptr, orvane->findSub(u"Doomed"));
     // Parents named by no section exist.
     EXPECT_NE(nullptr, tree.find(u"HKEY_LOCAL_MACHINE", splitKeyPath(u"SOFTWARE\\Orvane")));
@@ -220,11 +220,11 @@ TEST(RegFile, OddStringsAndDwordsRoundTripAsHex) {
     parseRegText(text, machineTree(again), false);
     RegKey* back = again.find(u"HKEY_CURRENT_USER", {u"K"});
     ASSERT_NE(nullptr, back);
-    ASSERT_EQ(key->values.size(), back->values.size());
-    for (size_t i = 0; i < key->values.size(); ++i) {
-        EXPECT_EQ(key->values[i].name, back->values[i].name);
-        EXPECT_EQ(key->values[i].type, back->values[i].type);
-        EXPECT_EQ(key->values[i].data, back->values[i].data);
+    ASSERT_EQ(key->values().size(), back->values().size());
+    for (size_t i = 0; i < key->values().size(); ++i) {
+        EXPECT_EQ(key->values()[i].name, back->values()[i].name);
+        EXPECT_EQ(key->values()[i].type, back->values()[i].type);
+        EXPECT_EQ(key->values()[i].data, back->values()[i].data);
     }
 }
 

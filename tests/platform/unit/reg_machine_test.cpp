@@ -61,6 +61,7 @@ TEST(RegMachine, ExportedFileWithWow6432NodeLoadsAsItStands) {
 
     // A change rewrites the file in regedit's own encoding and layout.
     ASSERT_EQ(ERROR_SUCCESS, writeDword(HKEY_CURRENT_USER, TEXT("Software\\New"), TEXT("n"), 5));
+    ASSERT_EQ(ERROR_SUCCESS, RegFlushKey(HKEY_CURRENT_USER));
     std::string bytes = readHost(machine.dir() + "/registry.reg");
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ("\xFF\xFE", bytes.substr(0, 2));
@@ -86,6 +87,7 @@ TEST(RegMachine, VolatileKeysStayOutOfRegistryRegAndEndWithARestart) {
     ASSERT_EQ(ERROR_SUCCESS, writeDword(HKEY_CURRENT_USER, TEXT("Software\\Keep"), TEXT("k"), 1));
     ASSERT_EQ(ERROR_SUCCESS,
               writeDword(HKEY_CURRENT_USER, TEXT("Software\\Keep\\Session"), TEXT("s"), 2, 0, REG_OPTION_VOLATILE));
+    ASSERT_EQ(ERROR_SUCCESS, RegFlushKey(HKEY_CURRENT_USER));
     std::u16string persistent = plxsim::decodeRegBytes(readHost(machine.dir() + "/registry.reg"));
     EXPECT_NE(std::u16string::npos, persistent.find(u"[HKEY_CURRENT_USER\\Software\\Keep]"));
     EXPECT_EQ(std::u16string::npos, persistent.find(u"Session"));
