@@ -23,7 +23,7 @@ bool wildMatch(const char16_t* pattern, const char16_t* name) {
             }
         }
         if (!*name) return pattern[0] == u'.' && pattern[1] == u'*' && !pattern[2];
-        if (*pattern != u'?' && !equalNoCase(std::u16string(1, *pattern), std::u16string(1, *name))) return false;
+        if (*pattern != u'?' && upcaseChar(*pattern) != upcaseChar(*name)) return false;
         ++pattern;
         ++name;
     }

@@ -28,7 +28,9 @@ std::u16string toU16(LPCWSTR text);  // null gives u""
 // the code page lacks is written as '?', the code page's default character.
 std::u16string fromWindows1252(const std::string& bytes);
 std::string toWindows1252(const std::u16string& text);
-// Case-insensitive comparison as Windows does it for names (ASCII and Latin-1 folding).
+// Case-insensitive comparison as Windows does it for names: each UTF-16 code
+// unit upper-cased through one table (upcase_table.inc, see gen_upcase.py).
+char16_t upcaseChar(char16_t c);
 std::u16string upcase(const std::u16string& text);
 bool equalNoCase(const std::u16string& a, const std::u16string& b);
 

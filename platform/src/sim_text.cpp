@@ -159,14 +159,12 @@ std::string toWindows1252(const std::u16string& text) {
 }
 
 namespace {
-char16_t upcaseChar(char16_t c) {
-    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
-    // Latin-1 letters à..þ except ÷
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
-    if (c == 0xFF) return 0x178;
-    return c;
-}
+#include "upcase_table.inc"
 }  // namespace
+
+char16_t upcaseChar(char16_t c) {
+    return static_cast<char16_t>(c + kUpcaseDelta[kUpcaseBlock[c >> 5]][c & 31]);
+}
 
 std::u16string upcase(const std::u16string& text) {
     std::u16string out(text);
@@ -177,7 +175,7 @@ std::u16string upcase(const std::u16string& text) {
 bool equalNoCase(const std::u16string& a, const std::u16string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (upcaseChar(a[i]) != upcaseChar(b[i])) return false;
+        if (a[i] != b[i] && upcaseChar(a[i]) != upcaseChar(b[i])) return false;
     return true;
 }
 
@@ -193,7 +191,7 @@ namespace {
 // case; only when the texts are otherwise equal does case decide, lower case
 // first ("a" < "A" < "b").
 int primaryWeight(char16_t c) {
-    char16_t u = plxsim::upcase(std::u16string(1, c))[0];
+    char16_t u = plxsim::upcaseChar(c);
     if ((u >= u'A' && u <= u'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) return 0x3000 + u;
     if (c >= u'0' && c <= u'9') return 0x2000 + c;
     if (c < 0x80) return 0x1000 + c;
@@ -223,7 +221,7 @@ static int compareLinguistic(LPCWSTR a, LPCWSTR b, bool ignoreCase) {
     if (ignoreCase) return 0;
     for (size_t k = 0; k < i; ++k) {
         if (a[k] == b[k]) continue;
-        bool lowerA = plxsim::upcase(std::u16string(1, a[k]))[0] != a[k];
+        bool lowerA = plxsim::upcaseChar(a[k]) != a[k];
         return lowerA ? -1 : 1;  // lower case before upper case
     }
     return 0;

@@ -3,6 +3,8 @@
 
 #include "plx_test_machine.h"
 
+#include <algorithm>
+
 namespace {
 
 class RegistryKeys : public RegistryCase {};
@@ -64,6 +66,47 @@ TEST_F(RegistryKeys, NamesAreCaseInsensitiveAndKeepTheirCase) {
     ASSERT_EQ(ERROR_SUCCESS,
               RegQueryValueExW(opened.get(), TEXT("valuename"), nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size));
     EXPECT_TRUE(WString(text) == TEXT("two"));
+}
+
+// Case folds beyond ASCII through Windows' upper-case table, for key and value
+// names alike; dotless i has no upper case there, so it stays apart from I.
+TEST_F(RegistryKeys, NamesFoldCaseBeyondAscii) {
+    struct Names {
+        const WCHAR* created;
+        const WCHAR* other;
+        bool same;
+    };
+    const Names cases[] = {
+        {TEXT("Тест"), TEXT("ТЕСТ"), true},
+        {TEXT("Ζωή"), TEXT("ΖΩΉ"), true},
+        {TEXT("Հայ"), TEXT("ՀԱՅ"), true},
+        {TEXT("ıd"), TEXT("ID"), false},
+    };
+    std::vector<WString> created;
+    for (const Names& n : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << created.size());
+        created.push_back(n.created);
+        ScopedKey sub, other;
+        ASSERT_EQ(ERROR_SUCCESS, createSub(key(), n.created, sub));
+        ASSERT_EQ(ERROR_SUCCESS, setDword(sub.get(), n.created, 7));
+        DWORD number = 0, size = sizeof number;
+        LSTATUS viaOther = RegQueryValueExW(sub.get(), n.other, nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size);
+        EXPECT_EQ(n.same ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND, viaOther);
+        if (!n.same) {
+            EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(key(), n.other, 0, KEY_READ, other.out()));
+            continue;
+        }
+        EXPECT_EQ(7u, number);
+        DWORD disposition = 0;
+        ASSERT_EQ(ERROR_SUCCESS, createSub(key(), n.other, other, 0, &disposition));
+        EXPECT_EQ(static_cast<DWORD>(REG_OPENED_EXISTING_KEY), disposition);
+        ASSERT_EQ(ERROR_SUCCESS, setDword(other.get(), n.other, 8));  // rewrites the value
+        EXPECT_TRUE(valueNames(sub.get()) == std::vector<WString>{n.created});
+    }
+    std::vector<WString> names = subKeyNames(key());
+    std::sort(names.begin(), names.end());
+    std::sort(created.begin(), created.end());
+    EXPECT_TRUE(names == created) << "each key once, named as first created";
 }
 
 // Windows enumerates sub keys ordered by name, ignoring case, whatever the
