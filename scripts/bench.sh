@@ -105,3 +105,9 @@ echo
 echo "== the registry text format: export and import of N values (the time per value should stay flat)"
 cmake --build "$BUILD" --target bench_registry_text >/dev/null || exit 1
 "$BUILD/bench/bench_registry_text" 10000
+
+echo
+echo "== the registry's scaling: load, changes and exit of a process on registries of 100 to 1,000,000 values"
+echo "   (PLX_BENCH_REGISTRY_MAX=100000 leaves out the 1,000,000-value row)"
+cmake --build "$BUILD" --target bench_registry >/dev/null || exit 1
+"$BUILD/bench/bench_registry" ${PLX_BENCH_REGISTRY_MAX:+"$PLX_BENCH_REGISTRY_MAX"}
