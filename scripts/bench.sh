@@ -5,6 +5,8 @@
 # key and its two values, the patch log line).
 #
 #   scripts/bench.sh [RUNS]      RUNS timed runs per figure, best taken (default 10)
+#   PLX_BENCH_REGISTRY_MAX=100000 scripts/bench.sh
+#                                leaves out the registry's 1,000,000-value row
 #
 # Figures: wall time of the whole process (best of RUNS) and instructions
 # counted by valgrind's callgrind (one run), for the installer with logging
@@ -13,7 +15,9 @@
 set -u -o pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/demo_machine.sh"
-BUILD=${PLX_BUILD_DIR:-$PLX_ROOT/build/native}
+# An optimised build of its own: figures of a debug build say little.
+BUILD=${PLX_BUILD_DIR:-$PLX_ROOT/build/bench}
+export PLX_BUILD_TYPE=${PLX_BUILD_TYPE:-Release}
 RUNS=${1:-10}
 
 plx_prepare_build "$BUILD" valgrind || exit 1
@@ -78,20 +82,22 @@ instructions() {
         "./$program" "$@" </dev/null 2>&1 >/dev/null) | sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
 }
 
-printf '\n%-44s %14s %16s %10s\n' "one silent successful run" "wall (best, us)" "instructions" "to bare"
+printf '\n%-44s %14s %10s %16s %10s\n' "one silent successful run" "wall (best, us)" "to bare" "instructions" "to bare"
 rows=("installer, logging off|$work/template-off|plxhotfix|/s"
       "installer, all levels and traces on|$work/template-on|plxhotfix|/s"
       "bare platform calls (bench_bare_patch)|$work/template-off|bench_bare_patch|")
 # The bare program first: the installer's rows are shown as ratios to it.
 IFS='|' read -r _ template program args <<<"${rows[2]}"
 bare=$(instructions "$template" "$program" $args)
+bareWall=$(best_of "$template" "$program" $args) || exit 1
 for row in "${rows[@]}"; do
     IFS='|' read -r label template program args <<<"$row"
     wall=$(best_of "$template" "$program" $args) || exit 1
     ins=$(instructions "$template" "$program" $args)
     ratio="?"
     [[ -n $ins && -n $bare && $bare -gt 0 ]] && ratio=$(awk -v a="$ins" -v b="$bare" 'BEGIN { printf "%.1fx", a / b }')
-    printf '%-44s %14s %16s %10s\n' "$label" "$wall" "${ins:-?}" "$ratio"
+    wallRatio=$(awk -v a="$wall" -v b="$bareWall" 'BEGIN { printf "%.1fx", a / b }')
+    printf '%-44s %14s %10s %16s %10s\n' "$label" "$wall" "$wallRatio" "${ins:-?}" "$ratio"
     log=$(plx_host_path "$machine" 'C:\ProgramData\Orvane\plxlog.txt')
     if [[ -f $log ]]; then
         printf '%-44s %s\n' "" "(diagnostic log of that run: $(iconv -f UTF-16 -t UTF-8 "$log" | wc -l) lines)"

@@ -3,6 +3,7 @@
 #
 #   plx_prepare_build BUILD_DIR    installs missing tools, configures and builds
 #                                  the package and the stand-in libraries
+#                                  (PLX_BUILD_TYPE: a CMake build type for it)
 #   plx_make_demo_machine DIR BUILD_DIR
 #                                  a fresh simulated computer in DIR: Windows 6.1
 #                                  x64 with product 8.30.20.0 installed (keys in
@@ -40,7 +41,8 @@ plx_prepare_build() {
         g++-mingw-w64-x86-64-posix binutils-mingw-w64 "$@" || return 2
     mkdir -p "$(dirname "$build")"
     echo "== building the installer package in $build"
-    cmake -S "$PLX_ROOT" -B "$build" -G Ninja >"$build.configure.log" 2>&1 ||
+    cmake -S "$PLX_ROOT" -B "$build" -G Ninja ${PLX_BUILD_TYPE:+-DCMAKE_BUILD_TYPE=$PLX_BUILD_TYPE} \
+        >"$build.configure.log" 2>&1 ||
         { cat "$build.configure.log"; return 1; }
     cmake --build "$build" --target plx_package plx_testdata || return 1
 }

@@ -19,12 +19,25 @@ namespace {
 bool subBefore(const std::unique_ptr<RegKey>& key, const std::u16string& upper) { return key->sortKey() < upper; }
 bool subAfter(const std::u16string& upper, const std::unique_ptr<RegKey>& key) { return upper < key->sortKey(); }
 
+// Compares an upper-cased name with a name as given, upper-casing on the way.
+int compareUpper(const std::u16string& upper, const std::u16string& name) {
+    size_t n = std::min(upper.size(), name.size());
+    for (size_t i = 0; i < n; ++i) {
+        char16_t c = name[i];
+        c = c < 0x80 ? (c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c) : upcaseChar(c);
+        if (upper[i] != c) return upper[i] < c ? -1 : 1;
+    }
+    return upper.size() < name.size() ? -1 : upper.size() > name.size() ? 1 : 0;
+}
+
 }  // namespace
 
 RegKey* RegKey::findSub(const std::u16string& subName) const {
-    const std::u16string upper = upcase(subName);
-    auto pos = std::lower_bound(m_subKeys.begin(), m_subKeys.end(), upper, subBefore);
-    return pos != m_subKeys.end() && (*pos)->m_upper == upper ? pos->get() : nullptr;
+    auto pos = std::lower_bound(m_subKeys.begin(), m_subKeys.end(), subName,
+                                [](const std::unique_ptr<RegKey>& k, const std::u16string& name) {
+                                    return compareUpper(k->m_upper, name) < 0;
+                                });
+    return pos != m_subKeys.end() && compareUpper((*pos)->m_upper, subName) == 0 ? pos->get() : nullptr;
 }
 
 RegKey* RegKey::addSub(const std::u16string& subName, bool bVolatile) {

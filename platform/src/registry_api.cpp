@@ -99,6 +99,7 @@ LSTATUS subKeyOf(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, KeyRef& base, K
 // Sub keys of HKLM\SOFTWARE that 64-bit Windows (7 and later) shares between
 // the views rather than redirecting them to SOFTWARE\WOW6432Node; of the
 // shared Classes, these sub keys are redirected to SOFTWARE\Classes\Wow6432Node.
+const std::u16string kRedirectionNode = u"WOW6432Node";
 const char16_t* const kSharedSoftwareKeys[] = {u"Classes", u"Policies"};
 const char16_t* const kRedirectedClassesKeys[] = {u"CLSID", u"DirectShow", u"Interface", u"Media Type",
                                                   u"MediaFoundation"};
@@ -110,24 +111,39 @@ bool named(const std::u16string& name, const char16_t* const (&names)[N]) {
     return false;
 }
 
+// Where WOW64 redirection puts "WOW6432Node" into the key's path: before
+// the component at the index returned, or nowhere (npos).
+size_t redirectionAt(const KeyRef& ref) {
+    const std::vector<std::u16string>& path = ref.path;
+    if (ref.view != View::Wow32 || !equalNoCase(ref.root, kLocalMachine) || path.empty() ||
+        !equalNoCase(path[0], u"SOFTWARE"))
+        return std::u16string::npos;
+    if (path.size() > 1 && equalNoCase(path[1], kRedirectionNode)) return std::u16string::npos;  // named explicitly
+    if (path.size() > 1 && named(path[1], kSharedSoftwareKeys)) {
+        if (equalNoCase(path[1], u"Classes") && path.size() > 2 && named(path[2], kRedirectedClassesKeys)) return 2;
+        return std::u16string::npos;
+    }
+    return 1;
+}
+
 // The key's place in the tree after WOW64 redirection.
 std::vector<std::u16string> realPath(const KeyRef& ref) {
     std::vector<std::u16string> path = ref.path;
-    if (ref.view != View::Wow32 || !equalNoCase(ref.root, kLocalMachine) || path.empty() ||
-        !equalNoCase(path[0], u"SOFTWARE"))
-        return path;
-    const std::u16string node = u"WOW6432Node";
-    if (path.size() > 1 && equalNoCase(path[1], node)) return path;  // named explicitly
-    if (path.size() > 1 && named(path[1], kSharedSoftwareKeys)) {
-        if (equalNoCase(path[1], u"Classes") && path.size() > 2 && named(path[2], kRedirectedClassesKeys))
-            path.insert(path.begin() + 2, node);
-        return path;
-    }
-    path.insert(path.begin() + 1, node);
+    size_t at = redirectionAt(ref);
+    if (at != std::u16string::npos) path.insert(path.begin() + static_cast<std::ptrdiff_t>(at), kRedirectionNode);
     return path;
 }
 
-RegKey* lookup(RegTree& tree, const KeyRef& ref) { return tree.find(ref.root, realPath(ref)); }
+// The key at realPath(ref), found without making that path.
+RegKey* lookup(RegTree& tree, const KeyRef& ref) {
+    const size_t at = redirectionAt(ref);
+    RegKey* key = tree.root(ref.root, false);
+    for (size_t i = 0; key && i <= ref.path.size(); ++i) {
+        if (i == at) key = key->findSub(kRedirectionNode);
+        if (key && i < ref.path.size()) key = key->findSub(ref.path[i]);
+    }
+    return key;
+}
 
 // A standard user (not elevated) may read HKEY_LOCAL_MACHINE but not change it.
 bool standardUserBlocked(const KeyRef& ref) { return !machine().administrator && equalNoCase(ref.root, kLocalMachine); }

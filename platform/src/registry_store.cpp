@@ -30,8 +30,8 @@ const unsigned long long kFoldFrom = 4ull << 20;
 // flock on registry.lock for the life of the object.
 class RegistryLock {
 public:
-    RegistryLock(const std::string& dir, bool exclusive) {
-        std::string path = dir + "/" + kLockFile;
+    RegistryLock(const std::string& dir, bool exclusive) : RegistryLock(exclusive, dir + "/" + kLockFile) {}
+    RegistryLock(bool exclusive, const std::string& path) {
         m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (m_fd < 0 && !exclusive) m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);  // read-only directory
         if (m_fd < 0) return;
@@ -158,6 +158,17 @@ RegistryStore& RegistryStore::instance() {
     return *store;
 }
 
+const RegistryStore::FilePaths& RegistryStore::pathsOf(const std::string& dir) {
+    if (m_paths.dir != dir) {
+        m_paths.dir = dir;
+        m_paths.main = dir + "/" + kMainFile;
+        m_paths.journal = dir + "/" + kJournalFile;
+        m_paths.volatileKeys = dir + "/" + kVolatileFile;
+        m_paths.lock = dir + "/" + kLockFile;
+    }
+    return m_paths;
+}
+
 RegistryStore::FileStamp RegistryStore::stampOf(const std::string& path) {
     FileStamp s;
     struct stat st;
@@ -170,10 +181,16 @@ RegistryStore::FileStamp RegistryStore::stampOf(const std::string& path) {
     return s;
 }
 
+bool RegistryStore::unchanged(const FilePaths& paths) const {
+    return stampOf(paths.journal) == m_journalStamp && stampOf(paths.main) == m_mainStamp &&
+           stampOf(paths.volatileKeys) == m_volatileStamp;
+}
+
 bool RegistryStore::refresh(const std::string& dir, bool x64) {
-    FileStamp mainStamp = stampOf(dir + "/" + kMainFile);
-    FileStamp journalStamp = stampOf(dir + "/" + kJournalFile);
-    FileStamp volatileStamp = stampOf(dir + "/" + kVolatileFile);
+    const FilePaths& paths = pathsOf(dir);
+    FileStamp mainStamp = stampOf(paths.main);
+    FileStamp journalStamp = stampOf(paths.journal);
+    FileStamp volatileStamp = stampOf(paths.volatileKeys);
     // The base keys depend on the architecture, which machine.ini may change.
     if (dir == m_dir && x64 == m_x64 && mainStamp == m_mainStamp && volatileStamp == m_volatileStamp) {
         if (journalStamp == m_journalStamp) return true;
@@ -310,10 +327,11 @@ bool RegistryStore::foldLocked() {
 
 bool RegistryStore::flush() {
     std::lock_guard<std::recursive_mutex> guard(m_mutex);
-    const std::string& dir = machine().dir;
+    const MachineConfig& current = machine();
+    const std::string& dir = current.dir;
     if (!m_foldDir.empty() && m_foldDir != dir) foldLeftMachine();
     RegistryLock lock(dir, true);
-    if (!lock.held() || !refresh(dir, machine().x64)) return false;
+    if (!lock.held() || !refresh(dir, current.x64)) return false;
     if (m_foldDir == dir) m_foldDir.clear();
     return foldLocked();
 }
@@ -334,21 +352,26 @@ void RegistryStore::foldLeftMachine() {
 
 LSTATUS RegistryStore::read(const std::function<LSTATUS(RegTree&)>& fn) {
     std::lock_guard<std::recursive_mutex> guard(m_mutex);
-    const std::string& dir = machine().dir;
+    const MachineConfig& current = machine();
+    const std::string& dir = current.dir;
     if (!m_foldDir.empty() && m_foldDir != dir) foldLeftMachine();
+    // Files unchanged since this process read them hold what m_tree holds: a
+    // change in progress elsewhere has not returned yet, so it may follow.
+    if (dir == m_dir && current.x64 == m_x64 && unchanged(pathsOf(dir))) return fn(m_tree);
     // Without a lock file the directory is read-only: nobody can write there,
     // so reading unlocked is safe.
-    RegistryLock lock(dir, false);
-    if (!refresh(dir, machine().x64)) return ERROR_REGISTRY_IO_FAILED;
+    RegistryLock lock(false, pathsOf(dir).lock);
+    if (!refresh(dir, current.x64)) return ERROR_REGISTRY_IO_FAILED;
     return fn(m_tree);
 }
 
 LSTATUS RegistryStore::write(const std::function<LSTATUS(RegTree&)>& fn) {
     std::lock_guard<std::recursive_mutex> guard(m_mutex);
-    const std::string& dir = machine().dir;
+    const MachineConfig& current = machine();
+    const std::string& dir = current.dir;
     if (!m_foldDir.empty() && m_foldDir != dir) foldLeftMachine();
-    RegistryLock lock(dir, true);
-    if (!lock.held() || !refresh(dir, machine().x64)) return ERROR_REGISTRY_IO_FAILED;
+    RegistryLock lock(true, pathsOf(dir).lock);
+    if (!lock.held() || !refresh(dir, current.x64)) return ERROR_REGISTRY_IO_FAILED;
     m_tree.startRecording();
     LSTATUS status = fn(m_tree);
     RegChanges changes = m_tree.takeChanges();

@@ -55,6 +55,12 @@ private:
         }
     };
     static FileStamp stampOf(const std::string& path);
+    // The files' paths in a machine directory, made once for the last one asked.
+    struct FilePaths {
+        std::string dir, main, journal, volatileKeys, lock;
+    };
+    const FilePaths& pathsOf(const std::string& dir);
+    bool unchanged(const FilePaths& paths) const;  // the files are as m_tree was read from them
 
     // Catches up with the files; false on a read error.  x64: the machine's
     // architecture, which decides its base keys.
@@ -75,6 +81,7 @@ private:
     std::string m_volatileBytes;     // the volatile file as this process formats it
     std::string m_foldDir;           // a machine whose journal this process added to
     RegTree m_tree;
+    FilePaths m_paths;
 };
 
 }  // namespace plxsim

@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <sstream>
+#include <string_view>
 
 namespace plxsim {
 namespace {
@@ -45,7 +46,7 @@ const char* const kFaultPoints[] = {
     // registry
     "RegOpenKeyExW", "RegCreateKeyExW", "RegCloseKey", "RegQueryValueExW", "RegSetValueExW", "RegDeleteValueW",
     "RegDeleteKeyW", "RegDeleteKeyExW", "RegDeleteTreeW", "RegEnumKeyExW", "RegEnumValueW", "RegQueryInfoKeyW",
-    "RegQueryMultipleValuesW", "RegSaveKeyW", "RegRestoreKeyW",
+    "RegQueryMultipleValuesW", "RegSaveKeyW", "RegRestoreKeyW", "RegFlushKey",
     // modules and environment
     "GetModuleFileNameW", "GetModuleHandleW", "LoadLibraryW", "LoadLibraryExW", "GetProcAddress", "FreeLibrary",
     "SetDefaultDllDirectories", "GetEnvironmentVariableW", "SetEnvironmentVariableW", "ExpandEnvironmentStringsW",
@@ -84,8 +85,9 @@ std::mutex& countLock() {
 }
 
 // Calls made so far: machine directory -> function -> count.
-std::map<std::string, std::map<std::string, DWORD>>& counts() {
-    static auto* table = new std::map<std::string, std::map<std::string, DWORD>>;
+using CallCounts = std::map<std::string, DWORD, std::less<>>;
+std::map<std::string, CallCounts>& counts() {
+    static auto* table = new std::map<std::string, CallCounts>;
     return *table;
 }
 
@@ -162,10 +164,14 @@ ApiCall::ApiCall(const char* function, CallSubject subject, CallSubject detail) 
     if (!m_outer) return;
     const MachineConfig* config = currentMachine();
     if (!config) return;  // the functions that work without a machine have no faults there
+    pinMachine(config);
     DWORD occurrence;
     {
         std::lock_guard<std::mutex> guard(countLock());
-        occurrence = ++counts()[config->dir][function];
+        CallCounts& calls = counts()[config->dir];
+        auto it = calls.find(std::string_view(function));
+        if (it == calls.end()) it = calls.emplace(function, 0).first;
+        occurrence = ++it->second;
     }
     if (!config->faults.empty()) {
         auto it = config->faults.find(lower(function));
@@ -183,7 +189,9 @@ ApiCall::ApiCall(const char* function, CallSubject subject, CallSubject detail) 
     }
 }
 
-ApiCall::~ApiCall() { --t_depth; }
+ApiCall::~ApiCall() {
+    if (--t_depth == 0) pinMachine(nullptr);
+}
 
 HRESULT ApiCall::hresult() const {
     if (m_fault & 0x80000000u) return static_cast<HRESULT>(m_fault);

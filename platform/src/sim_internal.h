@@ -33,6 +33,7 @@ std::string toWindows1252(const std::u16string& text);
 char16_t upcaseChar(char16_t c);
 std::u16string upcase(const std::u16string& text);
 bool equalNoCase(const std::u16string& a, const std::u16string& b);
+bool equalNoCase(const std::u16string& a, const char16_t* b);  // b: a constant name, not copied
 
 // ------------------------------------------------------------------ kernel objects
 // Every HANDLE the machine hands out (files, searches, tokens, processes)
@@ -81,6 +82,10 @@ const MachineConfig& machine();
 // The same, or null when PLX_MACHINE names no directory or machine.ini does
 // not parse (for the functions that work without a usable machine).
 const MachineConfig* currentMachine();
+// While a call of the program runs, the machine it started on: its inner
+// steps see one configuration and do not look at the disk again (ApiCall pins
+// it; null unpins).
+void pinMachine(const MachineConfig* config);
 
 // Windows path <-> host path.  "C:\x" is <machine>/drive_c/x, "Z:\x" is /x.
 // Relative paths resolve against the process's current directory.  Existing

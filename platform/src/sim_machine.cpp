@@ -196,11 +196,15 @@ const MachineConfig* findMachine(bool fatalIfNone) {
     return entry.config;
 }
 
+thread_local const MachineConfig* t_pinned = nullptr;
+
 }  // namespace
 
-const MachineConfig& machine() { return *findMachine(true); }
+const MachineConfig& machine() { return t_pinned ? *t_pinned : *findMachine(true); }
 
-const MachineConfig* currentMachine() { return findMachine(false); }
+const MachineConfig* currentMachine() { return t_pinned ? t_pinned : findMachine(false); }
+
+void pinMachine(const MachineConfig* config) { t_pinned = config; }
 
 bool nextAnswer(std::string& answer) {
     const MachineConfig& config = machine();

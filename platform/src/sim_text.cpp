@@ -179,6 +179,13 @@ bool equalNoCase(const std::u16string& a, const std::u16string& b) {
     return true;
 }
 
+bool equalNoCase(const std::u16string& a, const char16_t* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i)
+        if (a[i] != b[i] && upcaseChar(a[i]) != upcaseChar(b[i])) return false;
+    return i == a.size() && !b[i];
+}
+
 }  // namespace plxsim
 
 // ---------------------------------------------------------------- lstr*

@@ -218,6 +218,9 @@ TEST_F(RegistryKeys, InvalidAndClosedHandlesAreRejected) {
     DWORD size = 0;
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegQueryValueExW(bogus, TEXT("x"), nullptr, nullptr, nullptr, &size));
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(bogus));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegFlushKey(bogus));
+    EXPECT_EQ(ERROR_SUCCESS, RegFlushKey(key()));
+    EXPECT_EQ(ERROR_SUCCESS, RegFlushKey(HKEY_CURRENT_USER));
     HKEY sub = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, path().c_str(), 0, KEY_READ, &sub));
     ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(sub));

@@ -252,6 +252,12 @@ TEST(RegFile, BadLinesAreCountedAndSkipped) {
                                          u"\"good\"=\"yes\"\n",
                                          machineTree(tree), false);
     EXPECT_EQ(5u, result.badLines);
+    ASSERT_EQ(5u, result.firstBadLines.size());
+    const size_t lines[] = {2, 3, 5, 6, 7};  // each named by its number, with a reason
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(lines[i], result.firstBadLines[i].line);
+        EXPECT_FALSE(result.firstBadLines[i].why.empty());
+    }
     EXPECT_NE(nullptr, valueAt(tree, u"HKEY_CURRENT_USER", u"k", u"good"));
     EXPECT_EQ(nullptr, valueAt(tree, u"HKEY_CURRENT_USER", u"k", u"bad"));
 }
@@ -274,14 +280,56 @@ TEST(RegFile, KeysDeeperThanWindowsHoldsAreSkipped) {
     EXPECT_NE(std::u16string::npos, formatRegText(tree, false).find(u"[HKEY_CURRENT_USER" + levels512 + u"]\r\n"));
 }
 
-TEST(RegFile, AnsiExportsReadAsLatin1) {
+// regedit writes and reads REGEDIT4 files in the ANSI code page, its hex(2)
+// and hex(7) data as ANSI bytes; the registry holds both as UTF-16.
+TEST(RegFile, Regedit4ExportsReadAsWindows1252) {
     RegTree tree;
-    std::string bytes = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\k]\r\n\"n\"=\"caf\xE9\"\r\n";
+    std::string bytes = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\k]\r\n\"n\"=\"caf\xE9 \x80\"\r\n"
+                        "\"e\"=hex(2):25,41,25,80,00\r\n\"m\"=hex(7):61,00,62,00,00\r\n\"b\"=hex:80\r\n";
     RegParseResult result = parseRegText(decodeRegBytes(bytes), machineTree(tree), false);
     EXPECT_TRUE(result.hasHeader);
-    RegValue* v = valueAt(tree, u"HKEY_CURRENT_USER", u"k", u"n");
-    ASSERT_NE(nullptr, v);
-    EXPECT_EQ(utf16Bytes(std::u16string(u"caf\u00e9") + u'\0'), v->data);
+    EXPECT_EQ(0u, result.badLines);
+    const struct {
+        const char16_t* name;
+        std::vector<BYTE> data;
+    } cases[] = {
+        {u"n", utf16Bytes(std::u16string(u"caf\u00e9 \u20ac") + u'\0')},
+        {u"e", utf16Bytes(std::u16string(u"%A%\u20ac") + u'\0')},
+        {u"m", utf16Bytes(std::u16string(u"a\0b\0\0", 5))},
+        {u"b", {0x80}},  // binary data stays bytes
+    };
+    for (const auto& c : cases) {
+        RegValue* v = valueAt(tree, u"HKEY_CURRENT_USER", u"k", c.name);
+        ASSERT_NE(nullptr, v);
+        EXPECT_EQ(c.data, v->data) << std::string(c.name, c.name + 1);
+    }
+}
+
+// The changes a recording tree hands over, read onto the tree as it was,
+// give the tree as it became: that is how the journal restores them.
+TEST(RegFile, RecordedChangesReplayToTheSameTree) {
+    const std::u16string start = u"[HKEY_CURRENT_USER\\A]\n\"keep\"=\"1\"\n\"gone\"=dword:2\n"
+                                 u"[HKEY_CURRENT_USER\\A\\Old]\n\"x\"=hex:01\n[HKEY_CURRENT_USER\\B]\n\"v\"=\"b\"\n";
+    RegTree tree, replayed;
+    parseRegText(start, machineTree(tree), false);
+    parseRegText(start, machineTree(replayed), false);
+    tree.startRecording();
+    RegKey* a = tree.find(u"HKEY_CURRENT_USER", {u"A"});
+    a->setValue(u"keep", REG_SZ, utf16Bytes(std::u16string(u"1") + u'\0'));  // no change
+    a->removeValue(u"GONE");
+    a->setValue(u"", REG_BINARY, {1, 2, 3});
+    a->setValue(u"line\r\nbreak", REG_MULTI_SZ, utf16Bytes(std::u16string(u"a\0\0", 3)));
+    a->removeSub(u"old");
+    a->addSub(u"New", false)->addSub(u"Deeper", false)->setValue(u"d", REG_DWORD, {4, 0, 0, 0});
+    a->addSub(u"Session", true)->setValue(u"s", REG_DWORD, {5, 0, 0, 0});
+    tree.find(u"HKEY_CURRENT_USER", {u"B"})->clearContent();
+    RegChanges changes = tree.takeChanges();
+    EXPECT_TRUE(changes.volatileChanged);
+    EXPECT_EQ(std::u16string::npos, changes.text.find(u"Session"));
+    EXPECT_EQ(std::u16string::npos, changes.text.find(u"keep"));
+    RegParseResult result = parseRegText(changes.text, replayed, false);
+    EXPECT_EQ(0u, result.badLines);
+    EXPECT_EQ(formatRegText(tree, false), formatRegText(replayed, false));
 }
 
 TEST(RegFile, VolatileKeysGoOnlyToTheVolatilePart) {

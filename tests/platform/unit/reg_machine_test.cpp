@@ -10,6 +10,11 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -158,6 +163,60 @@ TEST(RegMachine, X64MachineRedirectsOnlyLocalMachineSoftware) {
     ASSERT_EQ(ERROR_SUCCESS, RegEnumKeyExW(software, 0, name, &count, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(std::u16string(u"Orvane"), std::u16string(name));
     RegCloseKey(software);
+}
+
+}  // namespace
+
+namespace {
+
+// A change is in the machine's files when its call returns: another process
+// reads it from the journal; registry.reg holds it once the writer has exited.
+TEST(RegMachine, ChangesReachRegistryRegWhenTheWriterExits) {
+    TestMachine machine;
+    machine.create();
+    int ready[2], done[2];
+    ASSERT_EQ(0, ::pipe(ready));
+    ASSERT_EQ(0, ::pipe(done));
+    std::fflush(nullptr);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        char go = 0;
+        bool ok = writeDword(HKEY_CURRENT_USER, TEXT("Software\\Journal"), TEXT("v"), 7) == ERROR_SUCCESS &&
+                  ::write(ready[1], "r", 1) == 1 && ::read(done[0], &go, 1) == 1;
+        std::exit(ok ? 0 : 1);  // a normal exit, which folds the journal
+    }
+    char signal = 0;
+    ASSERT_EQ(1, ::read(ready[0], &signal, 1));
+    EXPECT_TRUE(hostExists(machine.dir() + "/registry.journal"));
+    EXPECT_EQ(7u, readDword(HKEY_CURRENT_USER, TEXT("Software\\Journal"), TEXT("v"), 0));
+    ASSERT_EQ(1, ::write(done[1], "d", 1));
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
+    EXPECT_FALSE(hostExists(machine.dir() + "/registry.journal"));
+    EXPECT_NE(std::u16string::npos, plxsim::decodeRegBytes(readHost(machine.dir() + "/registry.reg"))
+                                        .find(u"[HKEY_CURRENT_USER\\Software\\Journal]\r\n\"v\"=dword:00000007"));
+}
+
+// Lines that do not load are named on standard error; when registry.reg is
+// rewritten without them, the file as it was stays beside it.
+TEST(RegMachine, LinesNotLoadedAreNamedAndTheirFileKept) {
+    TestMachine machine;
+    machine.create();
+    const std::string original = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n"
+                                 "\"good\"=dword:00000001\r\n\"bad\"=dword:123456789\r\n";
+    std::ofstream(machine.dir() + "/registry.reg", std::ios::binary) << original;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1u, readDword(HKEY_CURRENT_USER, TEXT("Software\\K"), TEXT("good"), 0));
+    ASSERT_EQ(ERROR_SUCCESS, writeDword(HKEY_CURRENT_USER, TEXT("Software\\K"), TEXT("new"), 2));
+    ASSERT_EQ(ERROR_SUCCESS, RegFlushKey(HKEY_CURRENT_USER));
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(std::string::npos, said.find("registry.reg:5: not loaded: a dword")) << said;
+    EXPECT_NE(std::string::npos, said.find("registry.reg.orig")) << said;
+    EXPECT_EQ(original, readHost(machine.dir() + "/registry.reg.orig"));
+    EXPECT_EQ(std::u16string::npos, plxsim::decodeRegBytes(readHost(machine.dir() + "/registry.reg")).find(u"bad"));
 }
 
 }  // namespace
