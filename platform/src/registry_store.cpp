@@ -133,7 +133,6 @@ void ensureBaseKeys(RegTree& tree, bool x64) {
     if (!user->findSub(u"Software")) user->addSub(u"Software", false);
 }
 
-
 // Journal bytes to the text of their whole records; `complete` is how many
 // bytes those are (a record cut short by a killed writer is left out).
 std::u16string wholeRecords(const std::string& bytes, bool fromStart, size_t& complete) {
