@@ -284,6 +284,12 @@ LSTATUS setChange(HKEY key, int n) {
                           static_cast<DWORD>(data.size() * sizeof(char16_t)));
 }
 
+// Reports a failed call to the parent; the measuring ends there.
+int failed(const char* call, LSTATUS status) {
+    report(std::string("error ") + call + " " + format("%ld", static_cast<long>(status)));
+    return 1;
+}
+
 // --measure KEY UNCHANGED: the timed registry calls, each figure a line on stdout.
 int measure(const std::string& keyPath, const std::string& unchanged) {
     const std::u16string path = widen(keyPath);
@@ -291,30 +297,21 @@ int measure(const std::string& keyPath, const std::string& unchanged) {
     long long start = nowNs();
     LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, w(path), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key);
     long long end = nowNs();
-    if (status != ERROR_SUCCESS) {
-        report("error RegOpenKeyExW " + format("%ld", static_cast<long>(status)));
-        return 1;
-    }
+    if (status != ERROR_SUCCESS) return failed("RegOpenKeyExW", status);
     report("load " + std::to_string(end - start));
     if (!goOn()) return 0;
 
     start = nowNs();
     status = setChange(key, 0);
     end = nowNs();
-    if (status != ERROR_SUCCESS) {
-        report("error RegSetValueExW " + format("%ld", static_cast<long>(status)));
-        return 1;
-    }
+    if (status != ERROR_SUCCESS) return failed("RegSetValueExW", status);
     report("one " + std::to_string(end - start));
     if (!goOn()) return 0;
 
     start = nowNs();
     for (int n = 1; n < kNewValues; ++n) {
         status = setChange(key, n);
-        if (status != ERROR_SUCCESS) {
-            report("error RegSetValueExW " + format("%ld", static_cast<long>(status)));
-            return 1;
-        }
+        if (status != ERROR_SUCCESS) return failed("RegSetValueExW", status);
     }
     end = nowNs();
     report("hundred " + std::to_string(end - start));

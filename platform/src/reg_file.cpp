@@ -16,7 +16,6 @@ RegKey::RegKey(std::u16string keyName, RegKey* parent, bool bVolatile, RegChange
 namespace {
 
 // Windows enumerates sub keys ordered by their upper-cased names.
-bool subBefore(const std::unique_ptr<RegKey>& key, const std::u16string& upper) { return key->sortKey() < upper; }
 bool subAfter(const std::u16string& upper, const std::unique_ptr<RegKey>& key) { return upper < key->sortKey(); }
 
 // Compares an upper-cased name with a name as given, upper-casing on the way.
@@ -32,12 +31,18 @@ int compareUpper(const std::u16string& upper, const std::u16string& name) {
 
 }  // namespace
 
-RegKey* RegKey::findSub(const std::u16string& subName) const {
+size_t RegKey::subPosition(const std::u16string& subName) const {
     auto pos = std::lower_bound(m_subKeys.begin(), m_subKeys.end(), subName,
                                 [](const std::unique_ptr<RegKey>& k, const std::u16string& name) {
                                     return compareUpper(k->m_upper, name) < 0;
                                 });
-    return pos != m_subKeys.end() && compareUpper((*pos)->m_upper, subName) == 0 ? pos->get() : nullptr;
+    if (pos == m_subKeys.end() || compareUpper((*pos)->m_upper, subName) != 0) return m_subKeys.size();
+    return static_cast<size_t>(pos - m_subKeys.begin());
+}
+
+RegKey* RegKey::findSub(const std::u16string& subName) const {
+    size_t pos = subPosition(subName);
+    return pos < m_subKeys.size() ? m_subKeys[pos].get() : nullptr;
 }
 
 RegKey* RegKey::addSub(const std::u16string& subName, bool bVolatile) {
@@ -54,11 +59,10 @@ RegKey* RegKey::addSub(const std::u16string& subName, bool bVolatile) {
 }
 
 bool RegKey::removeSub(const std::u16string& subName) {
-    const std::u16string upper = upcase(subName);
-    auto pos = std::lower_bound(m_subKeys.begin(), m_subKeys.end(), upper, subBefore);
-    if (pos == m_subKeys.end() || (*pos)->m_upper != upper) return false;
-    recordKeyRemoved(**pos);
-    m_subKeys.erase(pos);
+    size_t pos = subPosition(subName);
+    if (pos == m_subKeys.size()) return false;
+    recordKeyRemoved(*m_subKeys[pos]);
+    m_subKeys.erase(m_subKeys.begin() + static_cast<std::ptrdiff_t>(pos));
     return true;
 }
 

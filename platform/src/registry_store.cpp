@@ -30,7 +30,6 @@ const unsigned long long kFoldFrom = 4ull << 20;
 // flock on registry.lock for the life of the object.
 class RegistryLock {
 public:
-    RegistryLock(const std::string& dir, bool exclusive) : RegistryLock(exclusive, dir + "/" + kLockFile) {}
     RegistryLock(bool exclusive, const std::string& path) {
         m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (m_fd < 0 && !exclusive) m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);  // read-only directory
@@ -211,14 +210,15 @@ bool RegistryStore::refresh(const std::string& dir, bool x64) {
 bool RegistryStore::load(const std::string& dir, bool x64) {
     m_dir.clear();
     std::string mainBytes, volatileBytes;
-    if (!readWholeFile(dir + "/" + kMainFile, mainBytes) || !readWholeFile(dir + "/" + kVolatileFile, volatileBytes))
+    const FilePaths& paths = pathsOf(dir);
+    if (!readWholeFile(paths.main, mainBytes) || !readWholeFile(paths.volatileKeys, volatileBytes))
         return false;
     m_tree.clear();
     m_tree.allowRoots(RegTree::machineRoots());
     RegParseResult parsed = parseRegText(decodeRegBytes(mainBytes), m_tree, false);
     mainBytes = std::string();
     m_mainHadBadLines = parsed.badLines > 0;
-    if (m_mainHadBadLines) reportBadLines(dir + "/" + kMainFile, parsed);
+    if (m_mainHadBadLines) reportBadLines(paths.main, parsed);
     m_journalApplied = 0;
     if (!applyJournal(dir)) return false;
     parseRegText(decodeRegBytes(volatileBytes), m_tree, true);
@@ -231,7 +231,7 @@ bool RegistryStore::load(const std::string& dir, bool x64) {
 
 bool RegistryStore::applyJournal(const std::string& dir) {
     std::string bytes;
-    if (!readWholeFile(dir + "/" + kJournalFile, bytes, m_journalApplied)) return false;
+    if (!readWholeFile(pathsOf(dir).journal, bytes, m_journalApplied)) return false;
     size_t complete = 0;
     std::u16string records = wholeRecords(bytes, m_journalApplied == 0, complete);
     if (complete) parseRegText(records, m_tree, false);
@@ -248,7 +248,7 @@ void RegistryStore::reportBadLines(const std::string& file, const RegParseResult
 }
 
 bool RegistryStore::appendToJournal(const std::u16string& text) {
-    const std::string path = m_dir + "/" + kJournalFile;
+    const std::string& path = pathsOf(m_dir).journal;
     FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     if (fd.get() < 0) return false;
     struct stat st;
@@ -284,7 +284,7 @@ bool RegistryStore::appendToJournal(const std::u16string& text) {
 bool RegistryStore::saveVolatile() {
     bool anyVolatile = false;
     for (const auto& r : m_tree.roots()) anyVolatile = anyVolatile || r->hasVolatileDescendant();
-    const std::string path = m_dir + "/" + kVolatileFile;
+    const std::string& path = pathsOf(m_dir).volatileKeys;
     if (!anyVolatile) {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
         m_volatileBytes.clear();
@@ -301,8 +301,8 @@ bool RegistryStore::saveVolatile() {
 }
 
 bool RegistryStore::foldLocked() {
-    const std::string mainPath = m_dir + "/" + kMainFile;
-    const std::string journalPath = m_dir + "/" + kJournalFile;
+    const std::string& mainPath = pathsOf(m_dir).main;
+    const std::string& journalPath = pathsOf(m_dir).journal;
     if (!m_journalStamp.exists && m_mainStamp.exists) return true;
     if (m_mainHadBadLines) {
         // The lines that did not load would be gone from the new file: keep
@@ -329,7 +329,7 @@ bool RegistryStore::flush() {
     const MachineConfig& current = machine();
     const std::string& dir = current.dir;
     if (!m_foldDir.empty() && m_foldDir != dir) foldLeftMachine();
-    RegistryLock lock(dir, true);
+    RegistryLock lock(true, pathsOf(dir).lock);
     if (!lock.held() || !refresh(dir, current.x64)) return false;
     if (m_foldDir == dir) m_foldDir.clear();
     return foldLocked();
@@ -340,7 +340,7 @@ void RegistryStore::foldLeftMachine() {
     if (m_foldDir.empty()) return;
     const std::string dir = m_foldDir;
     m_foldDir.clear();
-    RegistryLock lock(dir, true);
+    RegistryLock lock(true, pathsOf(dir).lock);
     if (!lock.held()) return;
     // The tree is the folded machine's, or was until an error: then the
     // journal stays, and the next load replays it.
@@ -389,15 +389,15 @@ LSTATUS RegistryStore::write(const std::function<LSTATUS(RegTree&)>& fn) {
 void RegistryStore::restart() {
     std::lock_guard<std::recursive_mutex> guard(m_mutex);
     const std::string& dir = machine().dir;
-    RegistryLock lock(dir, true);
-    ::unlink((dir + "/" + kVolatileFile).c_str());
+    RegistryLock lock(true, pathsOf(dir).lock);
+    ::unlink(pathsOf(dir).volatileKeys.c_str());
     m_dir.clear();
 }
 
 FILETIME RegistryStore::lastWriteTime() {
     const std::string& dir = machine().dir;
-    FileStamp s = stampOf(dir + "/" + kMainFile);
-    FileStamp j = stampOf(dir + "/" + kJournalFile);
+    FileStamp s = stampOf(pathsOf(dir).main);
+    FileStamp j = stampOf(pathsOf(dir).journal);
     if (j.exists && j.mtimeNs > s.mtimeNs) s = j;
     // 100 ns intervals since 1601-01-01.
     unsigned long long ticks = s.mtimeNs / 100 + 116444736000000000ull;
