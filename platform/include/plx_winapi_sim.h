@@ -17,6 +17,7 @@
 
 typedef int BOOL;
 typedef unsigned char BYTE;
+typedef BYTE BOOLEAN;
 typedef unsigned short WORD;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
