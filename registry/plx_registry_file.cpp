@@ -103,6 +103,9 @@ CPLXRegistryFile::CPLXRegistryFile(const CPLXWCharString& szFileName) : m_szFile
 bool CPLXRegistryFile::saveKey(HKEY hRootKey, const CPLXWCharString& keyPath, bool bOverwrite)
 {
     try {
+        // An empty section would bring a key that never existed into being on import.
+        if (!CPLXRegistryKey(hRootKey, keyPath, KEY_READ, false, 0).exists())
+            return false;
         if (bOverwrite)
             DeleteFileW(m_szFileName.c_str());
         CPLXWCharString folder;

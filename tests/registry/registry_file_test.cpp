@@ -120,6 +120,16 @@ TEST_F(RegistryFileTest, AnExportAddsToAnExistingFileUnlessOverwriting) {
     EXPECT_EQ(std::string::npos, fileText(m_machine).find("a=REG_SZ")) << "overwritten";
 }
 
+TEST_F(RegistryFileTest, AKeyThatDoesNotExistIsNotExported) {
+    create("\"a\"=\"1\"\n", "");
+    ASSERT_TRUE(key().exportKey(plxWs(kFile), 8, true));
+    const std::string before = m_machine.readFile(kFile);
+    // Neither a new file nor a section that an import would turn into a key.
+    EXPECT_FALSE(key("Missing").exportKey(plxWs(kFile), 8, false));
+    EXPECT_FALSE(key("Missing").exportKey(plxWs(kFile), 8, true));
+    EXPECT_EQ(before, m_machine.readFile(kFile));
+}
+
 TEST_F(RegistryFileTest, ImportTakesWhatItUnderstandsAndCreatesEmptyKeys) {
     // A hand-written file: an unknown root, a section without entries, and
     // lines that are not values of a known type.
