@@ -3,7 +3,7 @@
 #include "plx_exceptions.h"
 #include "plx_handlers.h"
 #include "plx_method_trace.h"
-#include "plx_registry_string.h"
+#include "plx_registry_expand.h"
 #include "plx_windows_os_info.h"
 
 namespace {
@@ -60,6 +60,9 @@ bool CPLXProduct::getRegistryItem(ULONG ulItem, CPLXWCharString& szItem)
                 value.setAccess(KEY_READ | samOtherView);
                 bRead = value.getValue(szValue, false);
             }
+            // A path kept as REG_EXPAND_SZ ("%ProgramFiles%\...") names the expanded place.
+            if (bRead && value.getType() == REG_EXPAND_SZ)
+                bRead = CPLXRegistryStringExpand::expand(szValue, szValue);
             if (bRead) {
                 szItem = ulItem == riRegistryLocation ? pInfo->getKeyPath() : szValue;
                 return plxTrace.success(true);

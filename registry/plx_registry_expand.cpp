@@ -29,17 +29,21 @@ bool CPLXRegistryStringExpand::getValue(CPLXWCharString& out, bool bUseCache, bo
             out = text;
             return true;
         }
-        DWORD dwNeeded = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-        if (dwNeeded == 0) return false;
-        CPLXBuffer<unsigned short> expanded(dwNeeded + 1);
-        if (ExpandEnvironmentStringsW(text.c_str(), reinterpret_cast<LPWSTR>(expanded.getBuffer()), dwNeeded) !=
-            dwNeeded) {
-            return false;
-        }
-        out = expanded;
-        return true;
+        return expand(text, out);
     }
     PLX_CATCH_RETURN(false)
+}
+
+bool CPLXRegistryStringExpand::expand(const CPLXWCharString& text, CPLXWCharString& out) {
+    DWORD dwNeeded = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    if (dwNeeded == 0) return false;
+    CPLXBuffer<unsigned short> expanded(dwNeeded + 1);
+    if (ExpandEnvironmentStringsW(text.c_str(), reinterpret_cast<LPWSTR>(expanded.getBuffer()), dwNeeded) !=
+        dwNeeded) {
+        return false;
+    }
+    out = expanded;
+    return true;
 }
 
 bool CPLXRegistryStringExpand::getAllValues(CPLXDblList<CPLXRegistryStringValue>& list, bool bExpand) {

@@ -16,6 +16,9 @@ public:
     using CPLXRegistryString::getValue;
     // The stored text, expanded with ExpandEnvironmentStringsW when bExpand.
     bool getValue(CPLXWCharString& out, bool bUseCache, bool bExpand);
+    // Text with its "%NAME%" references expanded from the environment; false
+    // (out unchanged) when the expansion fails.
+    static bool expand(const CPLXWCharString& text, CPLXWCharString& out);
     // Empties the list, then adds every REG_EXPAND_SZ value, expanded when bExpand.
     bool getAllValues(CPLXDblList<CPLXRegistryStringValue>& list, bool bExpand);
 };

@@ -15,7 +15,7 @@ bool CPLXRegistryString::readRegistry() {
         // full 520 bytes without a terminator still ends inside the buffer.
         CPLXBuffer<unsigned short> buffer(PLX_REG_STRING_MAX_BYTES / 2 + 1);
         DWORD cbData = PLX_REG_STRING_MAX_BYTES;
-        LONG lResult = queryValue(reinterpret_cast<BYTE*>(buffer.getBuffer()), cbData);
+        LONG lResult = queryValue(reinterpret_cast<BYTE*>(buffer.getBuffer()), cbData, &m_dwType);
         if (lResult == ERROR_SUCCESS) {
             m_szRegStringCache = buffer;
             return true;

@@ -24,12 +24,16 @@ public:
     bool setValue(const CPLXWCharString& value, bool bCacheOnly);
     // Appends (without emptying the list first) every REG_SZ value of the key.
     bool getAllValues(CPLXDblList<CPLXRegistryStringValue>& list);
+    // The type the value had when it was last read (any type is read as
+    // text); REG_NONE before a read succeeded.
+    DWORD getType() const { return m_dwType; }
 
 protected:
     // Writes the cache as dwType, reporting a failure with szClassName.
     bool writeString(DWORD dwType, LPCWSTR szClassName);
 
     CPLXWCharString m_szRegStringCache;
+    DWORD m_dwType = REG_NONE;
 };
 
 #endif

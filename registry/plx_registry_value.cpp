@@ -14,7 +14,7 @@ CPLXRegistryValue::CPLXRegistryValue(HKEY hRootKey, const CPLXWCharString& keyPa
     PLX_CATCH_ALL_SWALLOW
 }
 
-LONG CPLXRegistryValue::queryValue(BYTE* pData, DWORD& cbData) {
+LONG CPLXRegistryValue::queryValue(BYTE* pData, DWORD& cbData, DWORD* pType) {
     // Without a buffer the platform would answer success with only the size;
     // a one-byte stand-in keeps "no room" an ERROR_MORE_DATA.
     BYTE bNoRoom = 0;
@@ -22,7 +22,7 @@ LONG CPLXRegistryValue::queryValue(BYTE* pData, DWORD& cbData) {
         pData = &bNoRoom;
         cbData = 0;
     }
-    return RegQueryValueExW(m_hKey, m_szValueName.c_str(), nullptr, nullptr, pData, &cbData);
+    return RegQueryValueExW(m_hKey, m_szValueName.c_str(), nullptr, pType, pData, &cbData);
 }
 
 bool CPLXRegistryValue::setRegistryValue(DWORD dwType, const BYTE* pData, DWORD cbData, LPCWSTR szClassName) {

@@ -21,9 +21,10 @@ public:
     bool isCacheValid() const { return m_bCacheValid; }
 
 protected:
-    // RegQueryValueExW of this value into pData (cbData in/out); the key must
-    // be open.  A null pData is never passed to the platform.
-    LONG queryValue(BYTE* pData, DWORD& cbData);
+    // RegQueryValueExW of this value into pData (cbData in/out) and, when
+    // pType is given, its type; the key must be open.  A null pData is never
+    // passed to the platform.
+    LONG queryValue(BYTE* pData, DWORD& cbData, DWORD* pType = nullptr);
     // Opens the key if needed, writes the value, marks the cache valid and
     // closes the key.  A failure is reported with szClassName.
     bool setRegistryValue(DWORD dwType, const BYTE* pData, DWORD cbData, LPCWSTR szClassName);
