@@ -303,6 +303,18 @@ bool validComponent(const std::u16string& name) {
     return true;
 }
 
+// The length of the root of a path with backslashes: 2 for "C:", the length of
+// "\\server\share" for a network path; 0 when it has neither.
+size_t rootLength(const std::u16string& p) {
+    if (p.size() >= 2 && isLetter(p[0]) && p[1] == u':') return 2;
+    if (p.compare(0, 2, u"\\\\") != 0) return 0;
+    size_t server = p.find(u'\\', 2);
+    if (server == std::u16string::npos || server == 2) return 0;
+    size_t share = p.find(u'\\', server + 1);
+    if (share == std::u16string::npos) share = p.size();
+    return share == server + 1 ? 0 : share;
+}
+
 bool startsWithDir(const std::u16string& path, const std::u16string& dir) {
     return path.size() >= dir.size() && equalNoCase(path.substr(0, dir.size()), dir) &&
            (path.size() == dir.size() || path[dir.size()] == u'\\');
@@ -334,12 +346,20 @@ bool fullWindowsPath(LPCWSTR path, std::u16string& full, DWORD* error) {
     std::u16string p = toU16(path);
     for (char16_t& c : p)
         if (c == u'/') c = u'\\';
-    if (p.compare(0, 4, u"\\\\?\\") == 0 || p.compare(0, 4, u"\\\\.\\") == 0) p.erase(0, 4);
+    if (p.compare(0, 4, u"\\\\?\\") == 0 || p.compare(0, 4, u"\\\\.\\") == 0) {
+        p.erase(0, 4);
+        if (p.size() >= 4 && equalNoCase(p.substr(0, 4), u"UNC\\")) p = u"\\" + p.substr(3);
+    }
     if (p.empty()) return fail(ERROR_PATH_NOT_FOUND);
-    if (p.compare(0, 2, u"\\\\") == 0) return fail(ERROR_BAD_PATHNAME);  // no network on this machine
 
     std::u16string absolute;
-    if (p.size() >= 2 && isLetter(p[0]) && p[1] == u':') {
+    size_t root = 2;
+    if (p.compare(0, 2, u"\\\\") == 0) {
+        // \\server\share\...: a network share.
+        root = rootLength(p);
+        if (root == 0) return fail(ERROR_BAD_PATHNAME);
+        absolute = p;
+    } else if (p.size() >= 2 && isLetter(p[0]) && p[1] == u':') {
         char16_t drive = upperLetter(p[0]);
         std::u16string rest = p.substr(2);
         if (!rest.empty() && rest[0] == u'\\') {
@@ -350,13 +370,17 @@ bool fullWindowsPath(LPCWSTR path, std::u16string& full, DWORD* error) {
             absolute = base + u"\\" + rest;
         }
     } else if (p[0] == u'\\') {
-        absolute = currentDirectory().substr(0, 2) + p;
+        const std::u16string cwd = currentDirectory();
+        root = rootLength(cwd);
+        absolute = cwd.substr(0, root) + p;
     } else {
-        absolute = currentDirectory() + u"\\" + p;
+        const std::u16string cwd = currentDirectory();
+        root = rootLength(cwd);
+        absolute = cwd + u"\\" + p;
     }
 
     std::vector<std::u16string> parts;
-    size_t pos = 3;
+    size_t pos = root + 1;
     while (pos <= absolute.size()) {
         size_t next = absolute.find(u'\\', pos);
         if (next == std::u16string::npos) next = absolute.size();
@@ -369,7 +393,7 @@ bool fullWindowsPath(LPCWSTR path, std::u16string& full, DWORD* error) {
         }
         parts.push_back(part);
     }
-    full = absolute.substr(0, 2) + u"\\";
+    full = absolute.substr(0, root) + u"\\";
     for (size_t i = 0; i < parts.size(); ++i) full += (i ? u"\\" : u"") + parts[i];
     return true;
 }
@@ -384,13 +408,25 @@ bool hostPath(LPCWSTR path, std::string& host, DWORD* error) {
     };
     char16_t drive = upperLetter(full[0]);
     std::string dir;
-    if (drive == u'Z') {
+    size_t pos = 3;
+    if (drive == u'\\') {
+        // A share of the network lies in the machine's unc/<server>/<share>.
+        const size_t root = rootLength(full);
+        const size_t server = full.find(u'\\', 2);
+        const std::u16string names[2] = {full.substr(2, server - 2), full.substr(server + 1, root - server - 1)};
+        dir = machine().dir + "/unc";
+        for (int i = 0; i < 2; ++i) {
+            if (!validComponent(names[i])) return fail(ERROR_BAD_PATHNAME);
+            dir += "/" + matchEntry(dir, toUtf8(names[i]));
+            if (!isDirectory(dir)) return fail(i == 0 ? ERROR_BAD_NETPATH : ERROR_BAD_NET_NAME);
+        }
+        pos = root + 1;
+    } else if (drive == u'Z') {
         dir = "/";
     } else {
         dir = machine().dir + "/drive_" + static_cast<char>(drive - u'A' + 'a');
         if (!isDirectory(dir)) return fail(ERROR_PATH_NOT_FOUND);
     }
-    size_t pos = 3;
     bool exists = true;
     while (pos < full.size()) {
         size_t next = full.find(u'\\', pos);
@@ -445,6 +481,14 @@ std::u16string windowsPath(const std::string& hostIn) {
     char real[PATH_MAX];
     if (realpath(machine().dir.c_str(), real) && roots[0] != real) roots.push_back(real);
     for (const std::string& root : roots) {
+        // unc/<server>/<share>/... is \\server\share\...
+        const std::string unc = root + "/unc/";
+        if (normal.compare(0, unc.size(), unc) == 0) {
+            std::u16string r = fromUtf8(normal.substr(unc.size()));
+            for (char16_t& c : r)
+                if (c == u'/') c = u'\\';
+            if (r.find(u'\\') != std::u16string::npos) return u"\\\\" + r;
+        }
         std::string prefix = root + "/drive_";
         if (normal.compare(0, prefix.size(), prefix) != 0 || normal.size() < prefix.size() + 1) continue;
         char letter = normal[prefix.size()];
