@@ -3,6 +3,7 @@
 #ifndef HOTFIX_H
 #define HOTFIX_H
 
+#include "plx_buffer.h"
 #include "plx_dbllist.h"
 #include "plx_wchar_string.h"
 #include "plx_win32.h"
@@ -61,6 +62,38 @@ struct VersionInfo {
     bool numbersRead = false;
 };
 
+// One library of the package and the installed library it replaces.  The
+// package's file is read and checked before anything changes, and what is
+// copied into place must be exactly what was checked.
+struct PackageLibrary {
+    const WCHAR* szName = nullptr;  // file name in the package
+    WORD wMachine = 0;              // IMAGE_FILE_MACHINE_I386 or IMAGE_FILE_MACHINE_AMD64
+    CPLXWCharString szTarget;       // full path of the installed library
+    // Filled by checkPackageLibrary:
+    CPLXWCharString szSource;       // full path of the package's file
+    CPLXBuffer<unsigned char> bytes;
+    DWORD dwVersionMS = 0;
+    DWORD dwVersionLS = 0;
+};
+
+// A file handle closed when it goes out of scope.
+class ScopedFile {
+public:
+    explicit ScopedFile(HANDLE hFile) : m_hFile(hFile) {}
+    ~ScopedFile()
+    {
+        if (isOpen())
+            CloseHandle(m_hFile);
+    }
+    ScopedFile(const ScopedFile&) = delete;
+    ScopedFile& operator=(const ScopedFile&) = delete;
+    bool isOpen() const { return m_hFile != INVALID_HANDLE_VALUE && m_hFile != nullptr; }
+    HANDLE get() const { return m_hFile; }
+
+private:
+    HANDLE m_hFile;
+};
+
 extern bool g_silentMode;
 extern CPLXWCharString g_patchLogName;
 
@@ -81,14 +114,40 @@ void applyPatch(DWORD dwPlatformCode);
 bool promptRestart();
 
 // Files (hotfix_files.cpp).
+// A path with a drive ("C:\...") or a UNC or device path ("\\server\share\...").
+bool isAbsolutePath(const CPLXWCharString& szPath);
+// The product's installation directory as the host product lookup finds it,
+// or as the 64-bit registry view names it: absolute and ending in a
+// backslash, ready to take a file name.  False when there is none such.
+bool getInstallDirectory(CPLXWCharString& szDirectory);
+bool getInstallDirectory64(CPLXWCharString& szDirectory);
 bool resolveSourcePath(const CPLXWCharString& szName, CPLXWCharString& szPath);
 bool resolveInstallPath(CPLXWCharString& szPath, const CPLXWCharString& szName);
 bool getFileVersion(const CPLXWCharString& szPath, DWORD& dwVersionMS, DWORD& dwVersionLS);
-int compareFileVersions(const CPLXWCharString& szNewFile, const CPLXWCharString& szInstalledFile);
-bool replaceFile(const CPLXWCharString& szSource, const CPLXWCharString& szDestination);
+// How the checked package library stands to the installed one.
+int compareFileVersions(const PackageLibrary& library);
+// Puts the checked package library in place of the installed one, which is
+// kept as ".bak"; reports a failure (message 1200 and the 1121 line).
+bool replaceFile(const PackageLibrary& library);
+// Message 1200 and "Failed to update file <szTarget>" in the patch log; false.
+bool reportFailedUpdate(const CPLXWCharString& szTarget);
+
+// The package's libraries (hotfix_library.cpp).
+// The whole content of a file of at most 256 MB.
+bool readFileBytes(const CPLXWCharString& szPath, CPLXBuffer<unsigned char>& bytes);
+// Whether bytes are a whole DLL of i386 or AMD64 code (its machine in
+// wMachine): every header, section and an appended signature within them.
+bool isWholeLibrary(const CPLXBuffer<unsigned char>& bytes, WORD& wMachine);
+// Reads library.szName from the installer's directory; true when it is a whole
+// library of library.wMachine with a readable version other than 0.0.0.0.
+bool checkPackageLibrary(PackageLibrary& library);
+// Whether the file at szPath holds exactly the checked library and reads its version.
+bool holdsLibrary(const CPLXWCharString& szPath, const PackageLibrary& library);
 
 // Patch record and patch log (hotfix_record.cpp).
 bool isPatchRecorded();
+// Whether the record of this hotfix holds its description and file list.
+bool isPatchRecordComplete(const CPLXWCharString& szDescription, const CPLXDblList<CPLXWCharString>& lFiles);
 int writePatchRecord(const CPLXWCharString& szDescription, const CPLXDblList<CPLXWCharString>& lFiles);
 int appendPatchLog(CPLXWCharString& szLine);
 

@@ -3,16 +3,24 @@
 #include "hotfix.h"
 #include "hotfix_system_dll.h"
 
-#include "plx_buffer.h"
 #include "plx_handlers.h"
 #include "plx_product_vls.h"
+#include "plx_registry_expand.h"
 
 namespace {
 const WCHAR* const kBackslash = TEXT("\\");
+const WCHAR* const kProductKey = TEXT("Software\\Orvane\\Vaultline Security Suite");
 
-bool isAbsolutePath(const CPLXWCharString& szPath)
+// A directory read from the registry, ready to take a file name: absolute,
+// with the trailing backslash that an "InstallPath" may lack.  False for one
+// that is empty or relative, which would name a place below the current directory.
+bool usableDirectory(CPLXWCharString& szDirectory)
 {
-    return szPath.contains(CPLXWCharString(TEXT(":\\")));
+    if (szDirectory.getLength() == 0 || !isAbsolutePath(szDirectory))
+        return false;
+    if (!szDirectory.endsWith(CPLXWCharString(kBackslash)))
+        szDirectory += CPLXWCharString(kBackslash);
+    return true;
 }
 
 // The directory of the running executable with its trailing backslash.
@@ -34,6 +42,44 @@ typedef DWORD(WINAPI* GetFileVersionInfoSizeWProc)(LPCWSTR, LPDWORD);
 typedef BOOL(WINAPI* GetFileVersionInfoWProc)(LPCWSTR, DWORD, DWORD, LPVOID);
 typedef BOOL(WINAPI* VerQueryValueWProc)(LPCVOID, LPCWSTR, LPVOID*, UINT*);
 }  // namespace
+
+bool isAbsolutePath(const CPLXWCharString& szPath)
+{
+    return szPath.contains(CPLXWCharString(TEXT(":\\"))) || szPath.beginsWith(CPLXWCharString(TEXT("\\\\")));
+}
+
+bool getInstallDirectory(CPLXWCharString& szDirectory)
+{
+    try {
+        CPLXProduct_VLS product;
+        CPLXWCharString szFound;
+        if (!product.getInstallDirectory(szFound) || !usableDirectory(szFound))
+            return false;
+        szDirectory = szFound;
+        return true;
+    }
+    PLX_CATCH_RETURN(false)
+}
+
+bool getInstallDirectory64(CPLXWCharString& szDirectory)
+{
+    try {
+        // A 32-bit process reads the 64-bit view only when it asks for it.
+        CPLXRegistryString installPath(HKEY_LOCAL_MACHINE, CPLXWCharString(kProductKey),
+                                       CPLXWCharString(TEXT("InstallPath")), KEY_READ, false, 0);
+        installPath.setAccess(KEY_READ | KEY_WOW64_64KEY);
+        CPLXWCharString szFound;
+        if (!installPath.getValue(szFound, false))
+            return false;
+        if (installPath.getType() == REG_EXPAND_SZ && !CPLXRegistryStringExpand::expand(szFound, szFound))
+            return false;
+        if (!usableDirectory(szFound))
+            return false;
+        szDirectory = szFound;
+        return true;
+    }
+    PLX_CATCH_RETURN(false)
+}
 
 bool resolveSourcePath(const CPLXWCharString& szName, CPLXWCharString& szPath)
 {
@@ -66,12 +112,8 @@ bool resolveInstallPath(CPLXWCharString& szPath, const CPLXWCharString& szName)
             szPath = szName;
             return true;
         }
-        CPLXProduct_VLS product;
         CPLXWCharString szDirectory;
-        if (product.getInstallDirectory(szDirectory))
-            szPath = szDirectory + szName;
-        else
-            szPath = szName;
+        szPath = getInstallDirectory(szDirectory) ? szDirectory + szName : szName;
         return true;
     }
     PLX_CATCH_RETURN(false)
@@ -109,14 +151,13 @@ bool getFileVersion(const CPLXWCharString& szPath, DWORD& dwVersionMS, DWORD& dw
     PLX_CATCH_RETURN(false)
 }
 
-int compareFileVersions(const CPLXWCharString& szNewFile, const CPLXWCharString& szInstalledFile)
+int compareFileVersions(const PackageLibrary& library)
 {
     try {
-        CPLXWCharString szInstalledPath;
-        resolveInstallPath(szInstalledPath, szInstalledFile);
-        DWORD dwNewMS = 0, dwNewLS = 0, dwOldMS = 0, dwOldLS = 0;
-        if (!getFileVersion(szNewFile, dwNewMS, dwNewLS) || !getFileVersion(szInstalledPath, dwOldMS, dwOldLS))
+        DWORD dwOldMS = 0, dwOldLS = 0;
+        if (!getFileVersion(library.szTarget, dwOldMS, dwOldLS))
             return FILE_VERSION_UNKNOWN;
+        const DWORD dwNewMS = library.dwVersionMS, dwNewLS = library.dwVersionLS;
         if ((dwNewMS == 0 && dwNewLS == 0) || (dwOldMS == 0 && dwOldLS == 0))
             return FILE_VERSION_UNKNOWN;
         if (dwNewMS != dwOldMS)
@@ -128,37 +169,91 @@ int compareFileVersions(const CPLXWCharString& szNewFile, const CPLXWCharString&
     PLX_CATCH_RETURN(FILE_VERSION_UNKNOWN)
 }
 
-bool replaceFile(const CPLXWCharString& szSource, const CPLXWCharString& szDestination)
+bool reportFailedUpdate(const CPLXWCharString& szTarget)
 {
-    bool bResult = true;
     try {
-        CPLXWCharString szDestinationName(szDestination);
-        if (szDestinationName.getLength() == 0 &&
-            !szSource.parse(szDestinationName, CPLXWCharString(kBackslash), 1, CPLXWCharString::pmFromEnd, false))
-            szDestinationName = szSource;
-
-        CPLXWCharString szSourcePath, szDestinationPath;
-        resolveSourcePath(szSource, szSourcePath);
-        resolveInstallPath(szDestinationPath, szDestinationName);
-        const CPLXWCharString szBackupPath = szDestinationPath + CPLXWCharString(TEXT(".bak"));
-
-        // The installed library is kept as ".bak"; a missing one does not stop the copy.
-        const bool bMoved =
-            MoveFileExW(szDestinationPath.c_str(), szBackupPath.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-        bResult = CopyFileW(szSourcePath.c_str(), szDestinationPath.c_str(), FALSE) != FALSE;
-        if (!bResult) {
-            // Put the installed library back so that the product keeps a working one:
-            // when it cannot be moved back, a copy of it (the ".bak" stays).
-            if (bMoved && !MoveFileExW(szBackupPath.c_str(), szDestinationPath.c_str(), MOVEFILE_REPLACE_EXISTING))
-                CopyFileW(szBackupPath.c_str(), szDestinationPath.c_str(), FALSE);
-
-            CPLXWCharString szFailure;
-            loadMessageText(IDS_UPDATE_FAILED, szFailure);
-            szFailure.replace(CPLXWCharString(TEXT("%s")), szDestinationPath, 1, CPLXWCharString::ssmOccur);
-            showMessage(IDS_UNKNOWN_FAILURE, MB_OK, IDOK);
-            appendPatchLog(szFailure);
-        }
-        return bResult;
+        CPLXWCharString szFailure;
+        loadMessageText(IDS_UPDATE_FAILED, szFailure);
+        szFailure.replace(CPLXWCharString(TEXT("%s")), szTarget, 1, CPLXWCharString::ssmOccur);
+        showMessage(IDS_UNKNOWN_FAILURE, MB_OK, IDOK);
+        appendPatchLog(szFailure);
     }
-    PLX_CATCH_RETURN(bResult)
+    PLX_CATCH_ALL_SWALLOW
+    return false;
+}
+
+namespace {
+// What is installed under a library's name.
+enum InstalledState {
+    isAbsent,  // nothing
+    isKept,    // a library, or a file that could not be read: kept as ".bak"
+    isBroken   // a file that is no whole library (cut short by a crash): not worth keeping
+};
+
+InstalledState installedState(const CPLXWCharString& szPath)
+{
+    CPLXBuffer<unsigned char> bytes;
+    WORD wMachine = 0;
+    if (readFileBytes(szPath, bytes))
+        return isWholeLibrary(bytes, wMachine) ? isKept : isBroken;
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? isAbsent : isKept;
+}
+
+// Puts the installed library back from its ".bak" name: moved, or when that
+// fails, copied (the ".bak" then stays beside it).
+void restoreBackup(const CPLXWCharString& szTarget, const CPLXWCharString& szBackup)
+{
+    if (!MoveFileExW(szBackup.c_str(), szTarget.c_str(), MOVEFILE_REPLACE_EXISTING))
+        CopyFileW(szBackup.c_str(), szTarget.c_str(), FALSE);
+}
+}  // namespace
+
+// The new library is copied beside the installed one under a name of its own
+// and checked there, so that nothing but a whole library that is exactly the
+// checked one ever takes the library's name, and a crash at any point leaves
+// either library whole under it.  The installed one is renamed, never written
+// over: the browser may have it loaded, which Windows allows only for renames.
+bool replaceFile(const PackageLibrary& library)
+{
+    try {
+        const CPLXWCharString& szTarget = library.szTarget;
+        const CPLXWCharString szBackup = szTarget + CPLXWCharString(TEXT(".bak"));
+        // The same name every run: a copy left by a run that was stopped is reused.
+        const CPLXWCharString szNew = szTarget + CPLXWCharString(TEXT(".new"));
+
+        if (!CopyFileW(library.szSource.c_str(), szNew.c_str(), FALSE) || !holdsLibrary(szNew, library)) {
+            DeleteFileW(szNew.c_str());
+            return reportFailedUpdate(szTarget);
+        }
+
+        // A whole ".bak" is never replaced by a broken file, which is replaced where it is.
+        const InstalledState state = installedState(szTarget);
+        bool bBackedUp = false;
+        if (state == isKept) {
+            bBackedUp = MoveFileExW(szTarget.c_str(), szBackup.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+            if (!bBackedUp && GetLastError() != ERROR_FILE_NOT_FOUND) {
+                // Without its backup the installed library is not overwritten.
+                DeleteFileW(szNew.c_str());
+                return reportFailedUpdate(szTarget);
+            }
+        }
+        // Never over a library that was not moved aside.
+        if (!MoveFileExW(szNew.c_str(), szTarget.c_str(), state == isBroken ? MOVEFILE_REPLACE_EXISTING : 0)) {
+            if (bBackedUp)
+                restoreBackup(szTarget, szBackup);
+            DeleteFileW(szNew.c_str());
+            return reportFailedUpdate(szTarget);
+        }
+
+        DWORD dwMS = 0, dwLS = 0;
+        if (!getFileVersion(szTarget, dwMS, dwLS) || dwMS != library.dwVersionMS || dwLS != library.dwVersionLS) {
+            if (state == isAbsent)
+                DeleteFileW(szTarget.c_str());
+            else
+                restoreBackup(szTarget, szBackup);
+            return reportFailedUpdate(szTarget);
+        }
+        return true;
+    }
+    PLX_CATCH_RETURN(false)
 }

@@ -21,6 +21,35 @@ bool readVersionPart(const CPLXWCharString& szVersion, ULONG ulPart, CPLXWCharSt
            szPart.isNumber(false, false);
 }
 
+// One run at a time on a computer: a startup script and a deployment tool, or
+// an administrator's second try, would otherwise replace the same library at
+// once.  The second run waits for the first and then finds the patch in place.
+// A lock that cannot be had (no mutex can be made) does not stop the run.
+class RunLock {
+public:
+    RunLock() : m_hMutex(CreateMutexW(nullptr, FALSE, TEXT("Global\\Orvane Vaultline Hotfix 8106")))
+    {
+        if (m_hMutex == nullptr)
+            return;
+        // A run that ended without releasing it (killed) leaves it abandoned: ours now.
+        const DWORD dwWait = WaitForSingleObject(m_hMutex, INFINITE);
+        m_bOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
+    }
+    ~RunLock()
+    {
+        if (m_bOwned)
+            ReleaseMutex(m_hMutex);
+        if (m_hMutex != nullptr)
+            CloseHandle(m_hMutex);
+    }
+    RunLock(const RunLock&) = delete;
+    RunLock& operator=(const RunLock&) = delete;
+
+private:
+    HANDLE m_hMutex;
+    bool m_bOwned = false;
+};
+
 bool readDecimal(const CPLXWCharString& szDigits, DWORD& dwValue)
 {
     ULONG ulValue = 0;
@@ -100,6 +129,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR lpCmdLine, int)
     // Started with administrator rights from a download folder: never let a
     // library planted there stand in for a system library.
     restrictDllSearchToSystem();
+    RunLock lock;
     try {
         g_silentMode = isSilentCommandLine(CPLXWCharString(lpCmdLine));
 

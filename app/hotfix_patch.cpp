@@ -3,8 +3,6 @@
 #include "hotfix.h"
 
 #include "plx_handlers.h"
-#include "plx_product_vls.h"
-#include "plx_registry_string.h"
 #include "plx_win_reboot.h"
 
 namespace {
@@ -12,67 +10,48 @@ const WCHAR* const kLibrary32 = TEXT("plxpwm_ie_com.dll");
 const WCHAR* const kLibrary64 = TEXT("plxpwm_ie_com_x64.dll");
 const WCHAR* const kDescription = TEXT("Resolve null pointer result in IE crash.");
 
-// Shows the refusal for a same or older installed library; false when the patch may go on.
-bool refusedByVersion(int iComparison)
+// The libraries this computer gets, with where each goes; false (reported)
+// when a destination is unknown.  Both builds are installed under the 32-bit
+// name; on 64-bit Windows the 64-bit one into the directory that the 64-bit
+// registry view names, which must be a directory of its own.
+bool planLibraries(DWORD dwPlatformCode, const CPLXWCharString& szDirectory, PackageLibrary* pLibraries,
+                   int& nCount)
 {
-    if (iComparison == FILE_VERSION_SAME) {
-        showMessage(IDS_ALREADY_INSTALLED, MB_OK, IDOK);
-        return true;
+    nCount = 0;
+    if (dwPlatformCode == PLATFORM_PATCH_X64) {
+        CPLXWCharString szDirectory64;
+        const bool bKnown = getInstallDirectory64(szDirectory64);
+        PackageLibrary& library64 = pLibraries[nCount++];
+        library64.szName = kLibrary64;
+        library64.wMachine = IMAGE_FILE_MACHINE_AMD64;
+        library64.szTarget = szDirectory64 + CPLXWCharString(kLibrary32);
+        // Without it the 64-bit build would land on the 32-bit library.
+        if (!bKnown || lstrcmpiW(szDirectory64.c_str(), szDirectory.c_str()) == 0)
+            return reportFailedUpdate(library64.szTarget);
     }
-    if (iComparison == FILE_VERSION_OLDER) {
-        showMessage(IDS_VERSION_MISMATCH, MB_OK, IDOK);
-        return true;
-    }
-    return false;
+    PackageLibrary& library32 = pLibraries[nCount++];
+    library32.szName = kLibrary32;
+    library32.wMachine = IMAGE_FILE_MACHINE_I386;
+    library32.szTarget = szDirectory + CPLXWCharString(kLibrary32);
+    return true;
 }
 
-// Whether the host product lookup names an installation directory.  Without
-// one the bare library name would be compared with, and copied to, whatever
-// the current directory holds.
-bool isInstallDirectoryKnown()
+// The record that deployment tools look for; only when it is not whole yet
+// unless bAlways.
+void recordPatch(bool bAlways)
 {
-    CPLXProduct_VLS product;
-    CPLXWCharString szDirectory;
-    return product.getInstallDirectory(szDirectory) && szDirectory.getLength() > 0;
-}
-
-// The installation directory that the 64-bit registry view names; empty when unknown.
-CPLXWCharString getInstallDirectory64()
-{
-    CPLXWCharString szDirectory;
-    CPLXRegistryString installPath(HKEY_LOCAL_MACHINE, CPLXWCharString(TEXT("Software\\Orvane\\Vaultline Security Suite")),
-                                   CPLXWCharString(TEXT("InstallPath")), KEY_READ, false, 0);
-    installPath.setAccess(KEY_READ | KEY_WOW64_64KEY);
-    installPath.getValue(szDirectory, false);
-    return szDirectory;
-}
-
-bool patch32()
-{
-    CPLXWCharString szNewFile;
-    resolveSourcePath(CPLXWCharString(kLibrary32), szNewFile);
-    if (refusedByVersion(compareFileVersions(szNewFile, CPLXWCharString(kLibrary32))))
-        return false;
-    return replaceFile(CPLXWCharString(kLibrary32), CPLXWCharString());
-}
-
-bool patch64()
-{
-    CPLXWCharString szNewFile64;
-    resolveSourcePath(CPLXWCharString(kLibrary64), szNewFile64);
-    // No separator is added: InstallPath ends in a backslash.
-    const CPLXWCharString szTarget64 = getInstallDirectory64() + CPLXWCharString(kLibrary32);
-    if (refusedByVersion(compareFileVersions(szNewFile64, szTarget64)))
-        return false;
-    const bool bCopied64 = replaceFile(szNewFile64, szTarget64);
-
-    CPLXWCharString szNewFile32;
-    resolveSourcePath(CPLXWCharString(kLibrary32), szNewFile32);
-    const bool bCopied32 = replaceFile(szNewFile32, CPLXWCharString(kLibrary32));
-    return bCopied64 && bCopied32;
+    CPLXDblList<CPLXWCharString> lFiles;
+    lFiles.add(CPLXWCharString(kLibrary32));
+    if (bAlways || !isPatchRecordComplete(CPLXWCharString(kDescription), lFiles))
+        writePatchRecord(CPLXWCharString(kDescription), lFiles);
+    lFiles.removeAll();
 }
 }  // namespace
 
+// Nothing changes before every library of the package is known to be whole
+// and every installed one has been compared: a run either replaces what is
+// older or leaves everything as it was.  A run that a crash stopped halfway
+// is completed by the next one, which finds some libraries current.
 void applyPatch(DWORD dwPlatformCode)
 {
     try {
@@ -80,19 +59,53 @@ void applyPatch(DWORD dwPlatformCode)
             showMessage(IDS_OS_MISMATCH, MB_OK, IDOK);
             return;
         }
-        if (!isInstallDirectoryKnown()) {
+        // Without it a bare library name would name a file of the current directory.
+        CPLXWCharString szDirectory;
+        if (!getInstallDirectory(szDirectory)) {
             showMessage(IDS_UNKNOWN_FAILURE, MB_OK, IDOK);
             return;
         }
-        const bool bPatched = dwPlatformCode == PLATFORM_PATCH_X86 ? patch32() : patch64();
-        if (!bPatched)
+        PackageLibrary libraries[2];
+        int nCount = 0;
+        if (!planLibraries(dwPlatformCode, szDirectory, libraries, nCount))
+            return;
+        bool bPackageWhole = true;
+        for (int i = 0; i < nCount; ++i) {
+            if (!checkPackageLibrary(libraries[i])) {
+                reportFailedUpdate(libraries[i].szTarget);
+                bPackageWhole = false;
+            }
+        }
+        if (!bPackageWhole)
             return;
 
-        CPLXDblList<CPLXWCharString> lFiles;
-        lFiles.add(CPLXWCharString(kLibrary32));
-        writePatchRecord(CPLXWCharString(kDescription), lFiles);
+        int comparisons[2] = {};
+        bool bAllCurrent = true;
+        for (int i = 0; i < nCount; ++i) {
+            comparisons[i] = compareFileVersions(libraries[i]);
+            if (comparisons[i] == FILE_VERSION_OLDER) {
+                showMessage(IDS_VERSION_MISMATCH, MB_OK, IDOK);
+                return;
+            }
+            bAllCurrent = bAllCurrent && comparisons[i] == FILE_VERSION_SAME;
+        }
+        if (bAllCurrent) {
+            // Also what a run finds when the one before it stopped before its record.
+            recordPatch(false);
+            showMessage(IDS_ALREADY_INSTALLED, MB_OK, IDOK);
+            return;
+        }
+
+        // A failed replacement does not keep the next one from being tried.
+        bool bPatched = true;
+        for (int i = 0; i < nCount; ++i) {
+            if (comparisons[i] != FILE_VERSION_SAME)
+                bPatched = replaceFile(libraries[i]) && bPatched;
+        }
+        if (!bPatched)
+            return;
+        recordPatch(true);
         promptRestart();
-        lFiles.removeAll();
     }
     PLX_CATCH_RETURN()
 }

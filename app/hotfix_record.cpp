@@ -2,11 +2,14 @@
 // registry key and the patch log beside the product.
 #include "hotfix.h"
 
+#include "plx_file_no_link.h"
 #include "plx_handlers.h"
 #include "plx_product_vls.h"
 #include "plx_registry_key.h"
 #include "plx_registry_multi_string.h"
 #include "plx_registry_string.h"
+
+#include <cstring>
 
 namespace {
 // The record written by this hotfix, and the one whose presence means it is not needed.
@@ -23,22 +26,6 @@ bool getPatchKeyPath(LONG lNumber, CPLXWCharString& szPath)
     szPath = szLocation + CPLXWCharString(TEXT("\\Patch\\")) + CPLXWCharString(lNumber);
     return true;
 }
-
-class ScopedFile {
-public:
-    explicit ScopedFile(HANDLE hFile) : m_hFile(hFile) {}
-    ~ScopedFile()
-    {
-        if (m_hFile != INVALID_HANDLE_VALUE)
-            CloseHandle(m_hFile);
-    }
-    ScopedFile(const ScopedFile&) = delete;
-    ScopedFile& operator=(const ScopedFile&) = delete;
-    HANDLE get() const { return m_hFile; }
-
-private:
-    HANDLE m_hFile;
-};
 }  // namespace
 
 bool g_silentMode = false;
@@ -53,6 +40,33 @@ bool isPatchRecorded()
             return false;
         CPLXRegistryKey key(HKEY_LOCAL_MACHINE, szPath, KEY_READ, false, 0);
         return key.exists();
+    }
+    PLX_CATCH_RETURN(false)
+}
+
+bool isPatchRecordComplete(const CPLXWCharString& szDescription, const CPLXDblList<CPLXWCharString>& lFiles)
+{
+    try {
+        CPLXWCharString szPath;
+        if (!getPatchKeyPath(kPatchRecordNumber, szPath))
+            return false;
+        CPLXRegistryString description(HKEY_LOCAL_MACHINE, szPath, CPLXWCharString(TEXT("description")), KEY_READ,
+                                       false, 0);
+        CPLXRegistryMultiString updated(HKEY_LOCAL_MACHINE, szPath, CPLXWCharString(TEXT("updated")), KEY_READ, false,
+                                        0);
+        CPLXWCharString szStored;
+        CPLXDblList<CPLXWCharString> lStored, lExpected(lFiles);
+        if (!description.getValue(szStored, false) || description.getType() != REG_SZ || szStored != szDescription ||
+            !updated.readRegistry() || !updated.getCachedValue(lStored) || lStored.getCount() != lExpected.getCount())
+            return false;
+        lStored.moveFirst();
+        lExpected.moveFirst();
+        for (ULONG i = 0; i < lExpected.getCount(); ++i, lStored.moveNext(), lExpected.moveNext()) {
+            CPLXWCharString szFile, szExpectedFile;
+            if (!lStored.getCurrent(szFile) || !lExpected.getCurrent(szExpectedFile) || szFile != szExpectedFile)
+                return false;
+        }
+        return true;
     }
     PLX_CATCH_RETURN(false)
 }
@@ -83,11 +97,15 @@ int appendPatchLog(CPLXWCharString& szLine)
     try {
         CPLXWCharString szPath;
         resolveInstallPath(szPath, g_patchLogName);
-        ScopedFile file(CreateFileW(szPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.get() == INVALID_HANDLE_VALUE)
-            return 0;  // no rights or no place: the line is dropped
+        // Without an installation directory the log lands in the current
+        // directory, often one that standard users can write to: a link
+        // planted there is refused like a log that cannot be opened.
+        ScopedFile file(
+            plxCreateFileNoLink(szPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL));
+        if (!file.isOpen())
+            return 0;  // no rights, no place or a link: the line is dropped
         bool bNeedsMark = GetLastError() != ERROR_ALREADY_EXISTS;
+        bool bOddEnd = false;
         if (!bNeedsMark) {
             // Without its end the line would overwrite the log's beginning.
             const DWORD dwEnd = SetFilePointer(file.get(), 0, nullptr, FILE_END);
@@ -95,6 +113,7 @@ int appendPatchLog(CPLXWCharString& szLine)
                 return 0;
             // An empty log is one whose mark could not be written: it gets it now.
             bNeedsMark = dwEnd == 0;
+            bOddEnd = dwEnd % 2 != 0;
         }
         DWORD dwWritten = 0;
         if (bNeedsMark) {
@@ -105,8 +124,13 @@ int appendPatchLog(CPLXWCharString& szLine)
                 return 0;
         }
         szLine += CPLXWCharString(TEXT("\r\n"));
-        WriteFile(file.get(), szLine.c_str(), static_cast<DWORD>(szLine.getLength() * sizeof(WCHAR)), &dwWritten,
-                  nullptr);
+        const DWORD dwLineBytes = static_cast<DWORD>(szLine.getLength() * sizeof(WCHAR));
+        // After a log of odd length a zero byte first: the line starts on a
+        // character boundary, and the text before it stays readable too.
+        const DWORD dwPad = bOddEnd ? 1 : 0;
+        CPLXBuffer<unsigned char> bytes(dwPad + dwLineBytes);
+        std::memcpy(bytes.getBuffer() + dwPad, szLine.c_str(), dwLineBytes);
+        WriteFile(file.get(), bytes.getBuffer(), bytes.getNumElems(), &dwWritten, nullptr);
         return 0;
     }
     PLX_CATCH_RETURN(0)

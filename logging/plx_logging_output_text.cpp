@@ -1,5 +1,6 @@
 #include "plx_logging_output_text.h"
 
+#include "plx_file_no_link.h"
 #include "plx_logging.h"
 
 DWORD g_logBytesWritten = 0;
@@ -227,13 +228,13 @@ public:
     CLogFile(const CLogFile&) = delete;
     CLogFile& operator=(const CLogFile&) = delete;
 
+    // The log often lies in a folder that standard users may write to: a
+    // link planted under its name is never written through.
     bool open(LPCWSTR szPath) {
-        m_hFile = CreateFileW(szPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+        m_hFile = plxCreateFileNoLink(szPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
         if (m_hFile == INVALID_HANDLE_VALUE) {
             SetLastError(ERROR_SUCCESS);
-            m_hFile = CreateFileW(szPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
-                                  nullptr);
+            m_hFile = plxCreateFileNoLink(szPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, 0);
             if (m_hFile == INVALID_HANDLE_VALUE) {
                 return false;
             }

@@ -162,30 +162,6 @@ TEST_F(HotfixX86, LogWithoutByteOrderMarkGetsNone)
               patchLogBytes({"earlier", logLine(kMsgAlreadyInstalled, 1)}, false));
 }
 
-TEST_F(HotfixX64, No64BitInstallPathPatchesTheOneDirectoryTwice)
-{
-    // Only the 32-bit view knows the product: the 64-bit target is the bare
-    // name, resolved against that directory, and the 32-bit copy follows it.
-    HotfixMachine m;
-    m.windows("6.1", true)
-        .reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Vaultline Security Suite]\n"
-             "\"Version\"=\"8.30.20.0\"\n"
-             "\"InstallPath\"=\"C:\\\\Program Files (x86)\\\\Orvane\\\\Vaultline Security Suite\\\\\"\n"
-             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
-             "\"VLSInstall\"=dword:00000001\n")
-        .installed(kDir32, kOldVersion, false)
-        .package()
-        .answers("no")
-        .create();
-    HotfixRun run = m.run();
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_EQ(m.readFile(at(kDir32, kLibrary)), packageFile("plxpwm_ie_com.dll"));
-    EXPECT_EQ(m.readFile(at(kDir32, "plxpwm_ie_com.dll.bak")), packageFile("plxpwm_ie_com_x64.dll"));
-    EXPECT_FALSE(m.exists(at(kDir64, kLibrary)));
-    expectRecord(m, kProductKey);
-    EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO")});
-}
-
 // ------------------------------------------------------------------ restart question
 
 TEST_F(HotfixX64, YesToTheRestartQuestionRestartsWindows)
@@ -516,7 +492,7 @@ TEST_F(HotfixX64, StandardUserChangesNothing)
     EXPECT_FALSE(m.exists(at(kDir32, kLogName)));
 }
 
-TEST_F(HotfixX64, PackageWithoutLibrariesRestoresTheInstalledOnes)
+TEST_F(HotfixX64, PackageWithoutLibrariesChangesNothing)
 {
     HotfixMachine m;
     m.windows("6.1", true)
@@ -529,7 +505,7 @@ TEST_F(HotfixX64, PackageWithoutLibrariesRestoresTheInstalledOnes)
     HotfixRun run = m.run();
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(m.boxes(), (std::vector<std::string>{box(kMsgFailure, "OK", "IDOK"), box(kMsgFailure, "OK", "IDOK")}));
-    // The product keeps working libraries under their own names.
+    // Both are found missing before anything changes.
     expectUntouched(m, kDir64, kOldVersion, true);
     expectUntouched(m, kDir32, kOldVersion, false);
     expectNoRecord();
@@ -549,3 +525,357 @@ TEST_F(HotfixX86, BoxThatCannotBeShownIsLoggedWithAnswerZero)
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(m.readFile(at(kDirX86, kLogName)), patchLogBytes({logLine(kMsgAlreadyInstalled, 0)}));
 }
+
+// ------------------------------------------------------------------ what a run must not do
+
+namespace {
+// A stand-in whose resource directory is gone: a whole library without a version.
+std::string withoutVersionResource(std::string bytes)
+{
+    auto dword = [&](size_t at) {
+        return static_cast<size_t>(static_cast<unsigned char>(bytes[at])) |
+               static_cast<size_t>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+    };
+    const size_t optional = dword(0x3C) + 24;
+    const bool b64 = bytes[optional + 1] == 2;  // magic 0x20b
+    bytes.replace(optional + (b64 ? 112 : 96) + 2 * 8, 8, 8, '\0');
+    return bytes;
+}
+
+const char* const kBak = "plxpwm_ie_com.dll.bak";
+
+// A computer that a package or a registration keeps from being patched.
+struct RefusedCase {
+    const char* name;
+    bool bX64;
+    void (*prepare)(HotfixMachine& m);  // on the demo computer (x64) or its x86 twin
+    const char* failedTarget;           // the library the 1121 line names
+};
+
+const RefusedCase kRefusedCases[] = {
+    {"CutLibrary", true,
+     [](HotfixMachine& m) {
+         m.file(std::string(kDownloads) + "plxpwm_ie_com_x64.dll", packageFile("plxpwm_ie_com_x64.dll").substr(0, 1000));
+     },
+     "C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
+    {"EmptyLibrary", true, [](HotfixMachine& m) { m.file(std::string(kDownloads) + "plxpwm_ie_com.dll", ""); },
+     "C:\\Program Files (x86)\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
+    {"WebPageUnderTheLibraryName", false,
+     [](HotfixMachine& m) {
+         m.file(std::string(kDownloads) + "plxpwm_ie_com.dll", "<!DOCTYPE html><html><body>Not found</body></html>");
+     },
+     "C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
+    {"LibraryWithoutVersion", false,
+     [](HotfixMachine& m) {
+         m.file(std::string(kDownloads) + "plxpwm_ie_com.dll", withoutVersionResource(packageFile("plxpwm_ie_com.dll")));
+     },
+     "C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
+    {"LibraryOfVersionZero", true,
+     [](HotfixMachine& m) { m.file(std::string(kDownloads) + "plxpwm_ie_com_x64.dll", standIn("0.0.0.0", true)); },
+     "C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
+    {"X86BuildUnderTheX64Name", true,
+     [](HotfixMachine& m) {
+         m.file(std::string(kDownloads) + "plxpwm_ie_com_x64.dll", packageFile("plxpwm_ie_com.dll"));
+     },
+     "C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
+    // The 64-bit build would otherwise land on the 32-bit library.
+    {"No64BitInstallPath", true,
+     [](HotfixMachine& m) {
+         m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=-\n");
+     },
+     "plxpwm_ie_com.dll"},
+    {"InstallPath64NamesThe32BitFolder", true,
+     [](HotfixMachine& m) {
+         m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=\"C:\\\\PROGRAM FILES "
+               "(X86)\\\\Orvane\\\\Vaultline Security Suite\\\\\"\n");
+     },
+     "C:\\PROGRAM FILES (X86)\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
+    // Without its backup the installed library is not overwritten.
+    {"BackupNameIsAFolder", false,
+     [](HotfixMachine& m) { m.file(std::string(kDirX86) + kBak + "\\keep.txt", "x"); },
+     "C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
+    {"BackupIsReadOnly", false, [](HotfixMachine& m) { m.file(std::string(kDirX86) + kBak, "an older backup"); },
+     "C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
+};
+
+class HotfixRefused : public ::testing::TestWithParam<std::tuple<RefusedCase, bool>> {};
+
+std::string refusedName(const ::testing::TestParamInfo<std::tuple<RefusedCase, bool>>& info)
+{
+    return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "_Loaded" : "_Free");
+}
+}  // namespace
+
+// Nothing changes, the failure is shown and logged, and nothing is recorded:
+// with the installed libraries free or loaded by a running browser.
+TEST_P(HotfixRefused, ChangesNothingAndSaysWhichLibrary)
+{
+    const RefusedCase& c = std::get<0>(GetParam());
+    const bool bReadOnlyBackup = std::string(c.name) == "BackupIsReadOnly";
+    if (bReadOnlyBackup && plxIsWine())
+        GTEST_SKIP() << "Wine's MoveFileExW replaces a read-only file, where Windows refuses";
+    HotfixMachine m;
+    m.windows("6.1", c.bX64).loadedByBrowser(std::get<1>(GetParam()));
+    std::string reason;
+    if (!HotfixHost::canModel(m.settings(), reason))
+        GTEST_SKIP() << reason;
+    if (c.bX64)
+        demoMachine(m);
+    else
+        machine32(m, kOldVersion, kOldVersion);
+    c.prepare(m);
+    m.answers("ok").create();
+    if (bReadOnlyBackup) {
+        ASSERT_TRUE(SetFileAttributesW(widePath(at(kDirX86, kBak)).c_str(), FILE_ATTRIBUTE_READONLY));
+    }
+    HotfixRun run = m.run();
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgFailure, "OK", "IDOK")});
+    const std::string logDir = c.bX64 ? kDir32 : kDirX86;
+    EXPECT_EQ(m.readFile(at(logDir, kLogName)),
+              patchLogBytes({logLine(kMsgFailure, 1), std::string("Failed to update file ") + c.failedTarget}));
+    for (const std::string& dir : c.bX64 ? std::vector<std::string>{kDir32, kDir64} : std::vector<std::string>{kDirX86}) {
+        EXPECT_EQ(m.readFile(at(dir, kLibrary)), standIn(kOldVersion, dir == kDir64 && c.bX64)) << dir;
+        EXPECT_FALSE(m.exists(at(dir, "plxpwm_ie_com.dll.new"))) << dir;
+    }
+    if (bReadOnlyBackup) {
+        EXPECT_EQ(m.readFile(at(kDirX86, kBak)), "an older backup");
+        SetFileAttributesW(widePath(at(kDirX86, kBak)).c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    expectNoRecord();
+    EXPECT_TRUE(m.restarts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HotfixRefused, ::testing::Combine(::testing::ValuesIn(kRefusedCases), ::testing::Bool()),
+                         refusedName);
+
+namespace {
+// Registrations and package places that Windows allows: the patch applies as on the demo computer.
+struct PathCase {
+    const char* name;
+    bool bX64;
+    void (*prepare)(HotfixMachine& m);
+};
+
+const PathCase kPathCases[] = {
+    {"InstallPathWithoutTrailingBackslash", true,
+     [](HotfixMachine& m) {
+         m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=\"C:\\\\"
+               "Program Files (x86)\\\\Orvane\\\\Vaultline Security Suite\"\n"
+               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=\"C:\\\\Program "
+               "Files\\\\Orvane\\\\Vaultline Security Suite\"\n");
+     }},
+    // "%ProgramFiles%\Orvane\Vaultline Security Suite\" as REG_EXPAND_SZ.
+    {"ExpandableInstallPath", false,
+     [](HotfixMachine& m) {
+         m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=hex(2):25,00,50,00,"
+               "72,00,6f,00,67,00,72,00,61,00,6d,00,46,00,69,00,6c,00,65,00,73,00,25,00,5c,00,4f,00,72,00,76,00,61,00,"
+               "6e,00,65,00,5c,00,56,00,61,00,75,00,6c,00,74,00,6c,00,69,00,6e,00,65,00,20,00,53,00,65,00,63,00,75,00,"
+               "72,00,69,00,74,00,79,00,20,00,53,00,75,00,69,00,74,00,65,00,5c,00,00,00\n");
+     }},
+    {"PackageOnANetworkShare", true, [](HotfixMachine& m) { m.packageIn("\\\\server\\deploy\\hotfix\\").package(); }},
+};
+
+class HotfixPaths : public ::testing::TestWithParam<std::tuple<PathCase, bool>> {};
+
+std::string pathName(const ::testing::TestParamInfo<std::tuple<PathCase, bool>>& info)
+{
+    return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "_Loaded" : "_Free");
+}
+}  // namespace
+
+TEST_P(HotfixPaths, PatchEveryLibraryInItsPlace)
+{
+    const PathCase& c = std::get<0>(GetParam());
+    if (std::string(c.name) == "PackageOnANetworkShare" && !PLX_SIMULATED_MACHINE)
+        GTEST_SKIP() << "Wine reaches no network share";
+    HotfixMachine m;
+    m.windows("6.1", c.bX64).loadedByBrowser(std::get<1>(GetParam()));
+    std::string reason;
+    if (!HotfixHost::canModel(m.settings(), reason))
+        GTEST_SKIP() << reason;
+    if (c.bX64)
+        demoMachine(m);
+    else
+        machine32(m, kOldVersion, kOldVersion);
+    c.prepare(m);
+    m.answers("no").create();
+    HotfixRun run = m.run();
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO")});
+    for (const std::string& dir : c.bX64 ? std::vector<std::string>{kDir32, kDir64} : std::vector<std::string>{kDirX86}) {
+        const bool b64 = c.bX64 && dir == kDir64;
+        EXPECT_EQ(m.readFile(at(dir, kLibrary)), packageFile(b64 ? "plxpwm_ie_com_x64.dll" : kLibrary)) << dir;
+        EXPECT_EQ(m.readFile(at(dir, kBak)), standIn(kOldVersion, b64)) << dir;
+    }
+    expectRecord(m, kProductKey);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HotfixPaths, ::testing::Combine(::testing::ValuesIn(kPathCases), ::testing::Bool()),
+                         pathName);
+
+// A run that a crash or a power loss stopped halfway is completed by the next.
+TEST_F(HotfixX64, HalfPatchedComputerIsCompletedAndRecorded)
+{
+    HotfixMachine m;
+    m.windows("6.1", true)
+        .product(kOldVersion)
+        .installed(kDir32, kOldVersion, false)
+        .installed(kDir64, "8.30.33.1", true)
+        .file(at(kDir64, kBak), standIn(kOldVersion, true))
+        .package()
+        .answers("no")
+        .create();
+    m.run();
+    EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO")});
+    EXPECT_EQ(m.readFile(at(kDir32, kLibrary)), packageFile(kLibrary));
+    EXPECT_EQ(m.readFile(at(kDir32, kBak)), standIn(kOldVersion, false));
+    EXPECT_EQ(m.readFile(at(kDir64, kBak)), standIn(kOldVersion, true));
+    expectRecord(m, kProductKey);
+}
+
+TEST_F(HotfixX86, CurrentLibraryWithoutRecordGetsItsRecord)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, "8.30.33.1");
+    m.answers("ok").create();
+    m.run();
+    EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgAlreadyInstalled, "OK", "IDOK")});
+    expectUntouched(m, kDirX86, "8.30.33.1", false);
+    expectRecord(m, kProductKey);
+}
+
+TEST_F(HotfixX64, NewerLibraryOfEitherBuildIsNeverMadeOlder)
+{
+    HotfixMachine m;
+    m.windows("6.1", true)
+        .product(kOldVersion)
+        .installed(kDir32, "8.30.34.0", false)
+        .installed(kDir64, "8.30.33.1", true)
+        .package()
+        .answers("ok")
+        .create();
+    expectRefusal(m, m.run(), kMsgVersionMismatch, kDir32);
+    expectUntouched(m, kDir32, "8.30.34.0", false);
+    expectUntouched(m, kDir64, "8.30.33.1", true);
+}
+
+// A startup script and a deployment tool at once: one patches, the other then finds it done.
+TEST_F(HotfixX64, TwoRunsAtOnceReplaceEachLibraryOnce)
+{
+    HotfixMachine m;
+    demoMachine(m);
+    m.create();
+    for (const HotfixRun& run : m.runTogether(2, "/s"))
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(m.readFile(at(kDir64, kBak)), standIn(kOldVersion, true));
+    EXPECT_EQ(m.readFile(at(kDir32, kBak)), standIn(kOldVersion, false));
+    EXPECT_EQ(m.readFile(at(kDir32, kLibrary)), packageFile(kLibrary));
+    expectRecord(m, kProductKey);
+    EXPECT_EQ(m.readFile(at(kDir32, kLogName)),
+              patchLogBytes({logLine(kMsgRestart, 7), logLine(kMsgAlreadyInstalled, 1)}));
+}
+
+TEST_F(HotfixX86, LineAfterALogOfOddLengthStartsOnACharacter)
+{
+    HotfixMachine m;
+    machine32(m, kOldVersion, "8.30.33.1");
+    const std::string earlier = patchLogBytes({"earlier"}) + "x";
+    m.file(at(kDirX86, kLogName), earlier).answers("ok").create();
+    m.run();
+    EXPECT_EQ(m.readFile(at(kDirX86, kLogName)),
+              earlier + std::string(1, '\0') + patchLogBytes({logLine(kMsgAlreadyInstalled, 1)}, false));
+}
+
+// ------------------------------------------------------------------ links planted by a standard user
+
+namespace {
+const char* const kWinIni = "C:\\Windows\\win.ini";
+const char* const kWinIniText = "; for 16-bit app support\r\n[fonts]\r\n[extensions]\r\n";
+
+// The patch log in the download folder (the product is not installed), or the
+// diagnostic log in C:\ProgramData\Orvane: a link there to win.ini.
+struct PlantedCase {
+    const char* name;
+    bool bProductInstalled;
+    const char* linkPath;
+    bool bSymbolic;
+};
+
+const PlantedCase kPlantedCases[] = {
+    {"PatchLogHardLink", false, "C:\\Users\\Public\\Downloads\\patchlog8106.txt", false},
+    {"PatchLogSymbolicLink", false, "C:\\Users\\Public\\Downloads\\patchlog8106.txt", true},
+    {"DiagnosticLogHardLink", true, "C:\\ProgramData\\Orvane\\plxhotfix.log", false},
+};
+
+class HotfixPlantedLink : public ::testing::TestWithParam<PlantedCase> {};
+
+// win.ini as the scenario wants it, put back afterwards (Wine's prefix has one of its own).
+class KeptFile {
+public:
+    KeptFile(const std::string& path, const std::string& bytes) : m_path(path)
+    {
+        m_bHad = GetFileAttributesW(widePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (m_bHad)
+            m_before = plxReadFile(path);
+        write(bytes);
+    }
+    ~KeptFile()
+    {
+        if (m_bHad)
+            write(m_before);
+        else
+            DeleteFileW(widePath(m_path).c_str());
+    }
+
+private:
+    void write(const std::string& bytes)
+    {
+        HANDLE file = CreateFileW(widePath(m_path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        if (file != INVALID_HANDLE_VALUE) {
+            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+            CloseHandle(file);
+        }
+    }
+
+    std::string m_path, m_before;
+    bool m_bHad = false;
+};
+}  // namespace
+
+// An elevated run writes through no link a standard user could plant, and
+// otherwise behaves as it would without it.
+TEST_P(HotfixPlantedLink, LeavesItsTargetUntouched)
+{
+    const PlantedCase& c = GetParam();
+    if (c.bSymbolic && plxIsWine())
+        GTEST_SKIP() << "Wine's CreateSymbolicLinkW reports success and makes no link";
+    HotfixMachine m;
+    m.windows("6.1", true);
+    std::string reason;
+    if (!HotfixHost::canModel(m.settings(), reason))
+        GTEST_SKIP() << reason;
+    if (c.bProductInstalled) {
+        demoMachine(m);
+        m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Logs]\n\"Logging\"=dword:00000001\n"
+              "\"LogDetail\"=dword:00000fff\n\"TextOutput\"=\"C:\\\\ProgramData\\\\Orvane\\\\plxhotfix.log\"\n");
+        m.file("C:\\ProgramData\\Orvane\\keep.txt", "x");
+    } else {
+        m.package();
+    }
+    m.create();
+    KeptFile winIni(kWinIni, kWinIniText);
+    m.link(c.linkPath, kWinIni, c.bSymbolic);
+    HotfixRun run = m.run("/s");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(m.readFile(kWinIni), kWinIniText);
+    if (c.bProductInstalled)
+        expectRecord(m, kProductKey);
+    else
+        expectNoRecord();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HotfixPlantedLink, ::testing::ValuesIn(kPlantedCases),
+                         [](const ::testing::TestParamInfo<PlantedCase>& info) { return info.param.name; });

@@ -26,6 +26,8 @@ struct HotfixSettings {
     // [Faults] lines of machine.ini ("CopyFileW=2:112", "Count=1"), in force
     // for the installer's runs only: the test's own calls do not fail.
     std::string faults;
+    // Files that a running program (the web browser) has loaded as images.
+    std::vector<std::string> loaded;
 };
 
 struct HotfixRun {
@@ -49,11 +51,16 @@ public:
     // applies the rest once it is.
     void describe(const HotfixSettings& settings, TestMachine& machine);
     void created(const HotfixSettings& settings, TestMachine& machine);
+    // New [Faults] lines for the next runs (simulated machine only).
+    void setFaults(const std::string& lines);
 
     // Runs the installer (a Windows path) with args in cwd, answering its
     // message boxes with answers ("ok,no,...") in order.
     HotfixRun run(const std::string& installer, const std::string& args, const std::string& cwd,
                   const std::string& answers);
+    // Starts count silent runs at the same moment and waits for all of them.
+    std::vector<HotfixRun> runTogether(const std::string& installer, const std::string& args, const std::string& cwd,
+                                       int count);
 
     // What a person would have seen, one line each: "MessageBox caption=...
     // text=... buttons=... answer=..." and "ExitWindowsEx ... reboot".

@@ -259,6 +259,12 @@ HotfixMachine& HotfixMachine::faults(const std::string& lines)
     return *this;
 }
 
+void HotfixMachine::faultsNow(const std::string& lines)
+{
+    m_settings.faults = lines;
+    m_host.setFaults(lines);
+}
+
 HotfixMachine& HotfixMachine::answers(const std::string& list)
 {
     m_answers = list;
@@ -286,7 +292,20 @@ HotfixMachine& HotfixMachine::product(const std::string& version, bool bVLSInsta
 
 HotfixMachine& HotfixMachine::installed(const std::string& dir, const std::string& version, bool bX64Build)
 {
-    return file(dir + "plxpwm_ie_com.dll", standIn(version, bX64Build));
+    m_installed.push_back(dir + "plxpwm_ie_com.dll");
+    return file(m_installed.back(), standIn(version, bX64Build));
+}
+
+HotfixMachine& HotfixMachine::loadedByBrowser(bool bLoaded)
+{
+    m_loaded = bLoaded;
+    return *this;
+}
+
+HotfixMachine& HotfixMachine::packageIn(const std::string& folder)
+{
+    m_packageDir = folder;
+    return *this;
 }
 
 HotfixMachine& HotfixMachine::file(const std::string& windowsPath, const std::string& bytes)
@@ -297,28 +316,47 @@ HotfixMachine& HotfixMachine::file(const std::string& windowsPath, const std::st
 
 HotfixMachine& HotfixMachine::package(bool bWithLibraries)
 {
-    file(std::string(kDownloads) + HotfixHost::installerName(), packageFile(HotfixHost::installerName()));
+    file(m_packageDir + HotfixHost::installerName(), packageFile(HotfixHost::installerName()));
     if (bWithLibraries) {
-        file(std::string(kDownloads) + "plxpwm_ie_com.dll", packageFile("plxpwm_ie_com.dll"));
-        file(std::string(kDownloads) + "plxpwm_ie_com_x64.dll", packageFile("plxpwm_ie_com_x64.dll"));
+        file(m_packageDir + "plxpwm_ie_com.dll", packageFile("plxpwm_ie_com.dll"));
+        file(m_packageDir + "plxpwm_ie_com_x64.dll", packageFile("plxpwm_ie_com_x64.dll"));
     }
     return *this;
 }
 
 HotfixMachine& HotfixMachine::create()
 {
+    if (m_loaded)
+        m_settings.loaded = m_installed;
     m_host.describe(m_settings, m_machine);
     m_machine.create();
     m_host.created(m_settings, m_machine);
     return *this;
 }
 
+void HotfixMachine::link(const std::string& path, const std::string& target, bool bSymbolic)
+{
+    const bool bMade = bSymbolic ? CreateSymbolicLinkW(wide(path).c_str(), wide(target).c_str(), 0) != FALSE
+                                 : CreateHardLinkW(wide(path).c_str(), wide(target).c_str(), nullptr) != FALSE;
+    if (!bMade)
+        throw std::runtime_error("cannot link " + path + " to " + target + " (error " + std::to_string(GetLastError()) +
+                                 ")");
+}
+
 HotfixRun HotfixMachine::run(const std::string& args, const std::string& cwd)
 {
-    HotfixRun result = m_host.run(std::string(kDownloads) + HotfixHost::installerName(), args, cwd, m_answers);
+    HotfixRun result = m_host.run(m_packageDir + HotfixHost::installerName(), args, cwd, m_answers);
     if (m_settings.faults.empty())
         keepEndState();
     return result;
+}
+
+std::vector<HotfixRun> HotfixMachine::runTogether(int count, const std::string& args)
+{
+    std::vector<HotfixRun> results = m_host.runTogether(m_packageDir + HotfixHost::installerName(), args, kDownloads,
+                                                        count);
+    keepEndState();
+    return results;
 }
 
 bool HotfixMachine::exists(const std::string& windowsPath) const
@@ -409,6 +447,8 @@ std::string box(const char* szText, const char* szButtons, const char* szAnswer)
 {
     return std::string(szText) + "|" + szButtons + "|" + szAnswer;
 }
+
+std::basic_string<WCHAR> widePath(const std::string& utf8) { return wide(utf8); }
 
 bool regKeyExists(const std::string& keyPath, REGSAM view)
 {

@@ -45,8 +45,9 @@ public:
     // Message box answers in order: "ok", "yes", "no", ...; each run starts
     // again from the first.
     HotfixMachine& answers(const std::string& list);
-    // Replaces the answers for the next runs of a created machine.
+    // Replaces the answers, or the [Faults] lines, for the next runs of a created machine.
     void answersNow(const std::string& list) { m_answers = list; }
+    void faultsNow(const std::string& lines);
     HotfixMachine& reg(const std::string& regText);
     // The product's keys (current location) with this Version, in the
     // process's own registry view and, on x64, InstallPath in the 64-bit view;
@@ -56,13 +57,21 @@ public:
     // of this version (x86 or x64 build).
     HotfixMachine& installed(const std::string& dir, const std::string& version, bool bX64Build);
     HotfixMachine& file(const std::string& windowsPath, const std::string& bytes);
-    // The package in the download folder; without its two libraries when asked.
+    // The package in the download folder, or the folder packageIn() named
+    // before; without its two libraries when asked.
     HotfixMachine& package(bool bWithLibraries = true);
+    HotfixMachine& packageIn(const std::string& folder);
+    // The installed libraries are loaded by a running web browser.
+    HotfixMachine& loadedByBrowser(bool bLoaded);
     HotfixMachine& create();
+    // After create(): a hard link, or a symbolic link, at path to target.
+    void link(const std::string& path, const std::string& target, bool bSymbolic);
 
     // Runs the installer from the download folder with args, the current
     // directory set to cwd (a Windows directory on the machine).
     HotfixRun run(const std::string& args = "", const std::string& cwd = "C:\\Users\\Public\\Downloads");
+    // Runs of the installer started at the same moment, from the download folder.
+    std::vector<HotfixRun> runTogether(int count, const std::string& args);
 
     bool x64() const { return m_settings.x64; }
     const HotfixSettings& settings() const { return m_settings; }
@@ -82,6 +91,9 @@ private:
     HotfixHost m_host;
     HotfixSettings m_settings;
     std::string m_answers;
+    std::string m_packageDir = kDownloads;
+    std::vector<std::string> m_installed;
+    bool m_loaded = false;
     int m_runs = 0;
 };
 
@@ -104,6 +116,9 @@ std::string packageFile(const std::string& name);
 std::string patchLogBytes(const std::vector<std::string>& lines, bool bWithBom = true);
 std::string logLine(const char* szText, int iAnswer);
 std::string box(const char* szText, const char* szButtons, const char* szAnswer);
+
+// A UTF-8 path as Win32 takes it.
+std::basic_string<WCHAR> widePath(const std::string& utf8);
 
 // Registry values read through Win32 in a view; false when missing.
 bool readRegString(const std::string& keyPath, const std::string& valueName, std::string& text, REGSAM view);

@@ -3,6 +3,7 @@
 #include "plx_reg_text.h"
 #include "plx_win32.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -36,7 +37,8 @@ void appendHostFile(const std::string& path, const std::string& bytes) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-// A file written through Win32, with the directories above it.
+// A file written through Win32, with the directories above it (those of a
+// share's root cannot be made, and need not be).
 void writeMachineFile(const std::string& windowsPath, const std::string& bytes) {
     std::u16string path = wide(windowsPath);
     for (size_t pos = path.find_first_of(u"\\/", 3); pos != std::u16string::npos;
@@ -200,7 +202,15 @@ TestMachine& TestMachine::create() {
         if (m_hadPrevious) m_previous.assign(reinterpret_cast<const char16_t*>(previous), n);
         SetEnvironmentVariableW(TEXT("PLX_MACHINE"), w(wide(m_dir)));
         // Files first: machine.ini may take the administrator's rights away.
-        for (const auto& f : m_files) writeMachineFile(f.first, f.second);
+        for (const auto& f : m_files) {
+            // A file on \\server\share\ makes the share: unc/server/share.
+            if (f.first.compare(0, 2, "\\\\") == 0) {
+                std::string share = f.first.substr(2, f.first.find('\\', f.first.find('\\', 2) + 1) - 2);
+                std::replace(share.begin(), share.end(), '\\', '/');
+                fs::create_directories(m_dir + "/unc/" + share);
+            }
+            writeMachineFile(f.first, f.second);
+        }
         std::string text;
         std::vector<std::string> sections;
         for (const auto& entry : m_ini) {

@@ -28,6 +28,8 @@ public:
 
     // regedit text (UTF-8), with or without the "Windows Registry Editor Version 5.00" line.
     TestMachine& reg(std::string regText);
+    // A file on a network share (\\server\share\...) makes the share on the
+    // simulated machine.
     TestMachine& file(std::string windowsPath, std::string bytes);
     TestMachine& ini(std::string section, std::string key, std::string value);
     // Builds the machine; throws std::runtime_error when it cannot.

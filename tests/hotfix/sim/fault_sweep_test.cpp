@@ -11,6 +11,7 @@
 // installer's rules leave behind; every run must end exactly so, and every
 // installation directory must keep a whole, working library under its own name.
 #include "hotfix_machine.h"
+#include "sweep_support.h"
 
 #include <gtest/gtest.h>
 
@@ -31,36 +32,6 @@ const std::string kProductKey = "Software\\Orvane\\Vaultline Security Suite";
 const std::string kPolicyKey = "Software\\Orvane\\PLX Common\\Vaultline Security Suite";
 const std::string kRecordKey = kProductKey + "\\Patch\\8106";
 const char* const kDescription = "Resolve null pointer result in IE crash.";
-
-// One line of calls.log.
-struct Call {
-    std::string function;
-    DWORD occurrence = 0;
-    DWORD error = 0;  // injected
-    std::string subject, detail;
-};
-
-std::vector<Call> parseCalls(const std::string& log)
-{
-    std::vector<Call> calls;
-    std::istringstream in(log);
-    for (std::string line; std::getline(in, line);) {
-        std::vector<std::string> fields;
-        std::istringstream parts(line);
-        for (std::string field; std::getline(parts, field, '\t');)
-            fields.push_back(field);
-        if (fields.size() < 4)
-            continue;
-        Call call;
-        call.function = fields[1];
-        call.occurrence = static_cast<DWORD>(std::stoul(fields[2]));
-        call.error = static_cast<DWORD>(std::stoul(fields[3]));
-        call.subject = fields.size() > 4 ? fields[4] : "";
-        call.detail = fields.size() > 5 ? fields[5] : "";
-        calls.push_back(call);
-    }
-    return calls;
-}
 
 // The error each call fails with: one that Windows reports for it.
 DWORD errorFor(const std::string& function)
@@ -377,37 +348,6 @@ std::string faultLine(const Call& c)
 {
     return c.function + "=" + std::to_string(c.occurrence) + ":" + std::to_string(errorFor(c.function));
 }
-
-// The sweep's computers lie in memory when the host has a tmpfs: on a disk
-// every run would wait for the journal at each registry fsync and removal.
-class MemoryTempDir {
-public:
-    MemoryTempDir()
-    {
-        struct stat st;
-        if (stat("/dev/shm", &st) != 0 || !S_ISDIR(st.st_mode) || access("/dev/shm", W_OK) != 0)
-            return;
-        const char* previous = std::getenv("TMPDIR");
-        m_hadPrevious = previous != nullptr;
-        if (previous)
-            m_previous = previous;
-        setenv("TMPDIR", "/dev/shm", 1);
-        m_set = true;
-    }
-    ~MemoryTempDir()
-    {
-        if (m_set && m_hadPrevious)
-            setenv("TMPDIR", m_previous.c_str(), 1);
-        else if (m_set)
-            unsetenv("TMPDIR");
-    }
-    MemoryTempDir(const MemoryTempDir&) = delete;
-    MemoryTempDir& operator=(const MemoryTempDir&) = delete;
-
-private:
-    bool m_set = false, m_hadPrevious = false;
-    std::string m_previous;
-};
 
 struct Tally {
     int injected = 0, survived = 0;

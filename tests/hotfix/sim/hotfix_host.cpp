@@ -75,6 +75,8 @@ struct HotfixHost::State {
 HotfixHost::HotfixHost() : m_state(new State) {}
 HotfixHost::~HotfixHost() = default;
 
+void HotfixHost::setFaults(const std::string& lines) { m_state->faults = lines; }
+
 const char* HotfixHost::installerName() { return "plxhotfix"; }
 
 bool HotfixHost::canModel(const HotfixSettings&, std::string&) { return true; }
@@ -88,6 +90,11 @@ void HotfixHost::describe(const HotfixSettings& settings, TestMachine& machine)
     std::snprintf(servicePack, sizeof servicePack, "%08x", servicePackOf(settings.windowsVersion));
     machine.reg(std::string("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Windows]\n\"CSDVersion\"=dword:") +
                 servicePack + "\n");
+    std::string loaded;
+    for (const std::string& path : settings.loaded)
+        loaded += (loaded.empty() ? "" : "|") + path;
+    if (!loaded.empty())
+        machine.ini("Programs", "Loaded", loaded);
 }
 
 void HotfixHost::created(const HotfixSettings& settings, TestMachine& machine)
@@ -96,20 +103,14 @@ void HotfixHost::created(const HotfixSettings& settings, TestMachine& machine)
     m_state->faults = settings.faults;
 }
 
-HotfixRun HotfixHost::run(const std::string& installer, const std::string& args, const std::string& cwd,
-                          const std::string& answers)
+namespace {
+// Starts the installer as a process of its own on the machine; its output goes to outputFile.
+pid_t startInstaller(const std::string& dir, const std::string& installer, const std::string& args,
+                     const std::string& cwd, const std::string& outputFile)
 {
-    const std::string dir = m_state->machine->dir();
-    const std::string ini = setAnswers(dir, answers);
-    // The faults hold for the installer's process only, and calls.log tells of this run alone.
-    std::remove((dir + "/calls.log").c_str());
-    if (!m_state->faults.empty())
-        writeHostFile(dir + "/machine.ini", ini + "[Faults]\n" + m_state->faults + "\n");
     // The download folder is created with the machine, in the case written here.
     const std::string program = hostPathOf(dir, installer);
     chmod(program.c_str(), 0755);
-    const std::string outputFile = dir + "/run-output.txt";
-
     std::vector<std::string> argv{program};
     std::istringstream words(args);
     for (std::string word; words >> word;)
@@ -133,14 +134,47 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
         execv(program.c_str(), raw.data());
         _exit(127);
     }
+    return pid;
+}
+
+HotfixRun waitForInstaller(pid_t pid, const std::string& outputFile)
+{
     int status = 0;
     waitpid(pid, &status, 0);
-    if (!m_state->faults.empty())
-        writeHostFile(dir + "/machine.ini", ini);
     HotfixRun result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.output = readHostFile(outputFile);
     return result;
+}
+}  // namespace
+
+HotfixRun HotfixHost::run(const std::string& installer, const std::string& args, const std::string& cwd,
+                          const std::string& answers)
+{
+    const std::string dir = m_state->machine->dir();
+    const std::string ini = setAnswers(dir, answers);
+    // The faults hold for the installer's process only, and calls.log tells of this run alone.
+    std::remove((dir + "/calls.log").c_str());
+    if (!m_state->faults.empty())
+        writeHostFile(dir + "/machine.ini", ini + "[Faults]\n" + m_state->faults + "\n");
+    const std::string outputFile = dir + "/run-output.txt";
+    HotfixRun result = waitForInstaller(startInstaller(dir, installer, args, cwd, outputFile), outputFile);
+    if (!m_state->faults.empty())
+        writeHostFile(dir + "/machine.ini", ini);
+    return result;
+}
+
+std::vector<HotfixRun> HotfixHost::runTogether(const std::string& installer, const std::string& args,
+                                               const std::string& cwd, int count)
+{
+    const std::string dir = m_state->machine->dir();
+    std::vector<pid_t> pids;
+    for (int i = 0; i < count; ++i)
+        pids.push_back(startInstaller(dir, installer, args, cwd, dir + "/run-output-" + std::to_string(i) + ".txt"));
+    std::vector<HotfixRun> results;
+    for (int i = 0; i < count; ++i)
+        results.push_back(waitForInstaller(pids[i], dir + "/run-output-" + std::to_string(i) + ".txt"));
+    return results;
 }
 
 std::string HotfixHost::screenLog() const { return m_state->machine ? m_state->machine->screenLog() : ""; }

@@ -250,6 +250,8 @@ struct HotfixHost::State {
     // What the watched folders held before the scenario; folders it created.
     std::vector<std::pair<std::string, std::vector<std::string>>> keptEntries;
     std::vector<std::string> createdFolders;
+    // The libraries this process holds mapped as images, as a running browser would.
+    std::vector<HMODULE> loaded;
 };
 
 HotfixHost::HotfixHost() : m_state(new State) {}
@@ -258,6 +260,8 @@ HotfixHost::~HotfixHost()
 {
     if (!m_state->configured)
         return;
+    for (HMODULE module : m_state->loaded)
+        FreeLibrary(module);
     // Whatever the scenario left, the next one starts from the prefix as it was.
     RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaults);
     if (m_state->hadServicePack)
@@ -274,6 +278,12 @@ HotfixHost::~HotfixHost()
                 removeTree(wide(kept.first + "\\" + name));
         }
     }
+}
+
+void HotfixHost::setFaults(const std::string& lines)
+{
+    if (!lines.empty())
+        throw std::runtime_error("calls are made to fail on the simulated machine only");
 }
 
 const char* HotfixHost::installerName() { return "plxhotfix.exe"; }
@@ -331,6 +341,14 @@ void HotfixHost::created(const HotfixSettings& settings, TestMachine&)
         throw std::runtime_error("cannot set Wine's Windows version for plxhotfix.exe");
     m_state->hadServicePack = readDword(HKEY_LOCAL_MACHINE, kWindowsKey, L"CSDVersion", m_state->servicePack);
     writeDword(HKEY_LOCAL_MACHINE, kWindowsKey, L"CSDVersion", version->servicePack);
+    // Mapped as an image, whatever its build: Windows then refuses to delete
+    // or overwrite it, but lets it be renamed.
+    for (const std::string& path : settings.loaded) {
+        HMODULE module = LoadLibraryExW(wide(path).c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        if (module == nullptr)
+            throw std::runtime_error("cannot load " + path + " (error " + std::to_string(GetLastError()) + ")");
+        m_state->loaded.push_back(module);
+    }
 }
 
 HotfixRun HotfixHost::run(const std::string& installer, const std::string& args, const std::string& cwd,
@@ -377,6 +395,37 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
     deleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, KEY_WOW64_64KEY);
     DeleteFileW(wide(kRestartMarker).c_str());
     return result;
+}
+
+std::vector<HotfixRun> HotfixHost::runTogether(const std::string& installer, const std::string& args,
+                                               const std::string& cwd, int count)
+{
+    std::vector<HANDLE> processes;
+    for (int i = 0; i < count; ++i) {
+        WText commandLine = L"\"" + wide(installer) + L"\" " + wide(args);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, wide(cwd).c_str(),
+                            &startup, &process))
+            throw std::runtime_error("cannot start " + installer + " (error " + std::to_string(GetLastError()) + ")");
+        CloseHandle(process.hThread);
+        processes.push_back(process.hProcess);
+    }
+    std::vector<HotfixRun> results;
+    for (HANDLE process : processes) {
+        HotfixRun result;
+        if (WaitForSingleObject(process, 60000) != WAIT_OBJECT_0) {
+            TerminateProcess(process, 99);
+            result.output = "the installer did not end within a minute";
+        }
+        DWORD exitCode = 0;
+        GetExitCodeProcess(process, &exitCode);
+        CloseHandle(process);
+        result.exitCode = static_cast<int>(exitCode);
+        results.push_back(result);
+    }
+    return results;
 }
 
 std::string HotfixHost::screenLog() const { return m_state->screenLog; }
