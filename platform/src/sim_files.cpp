@@ -14,7 +14,9 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace plxsim {
@@ -131,10 +133,11 @@ FILETIME toFileTime(const struct timespec& ts) {
     return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
 }
 
-bool copyData(int from, int to) {
+// Copies up to limit bytes.
+bool copyData(int from, int to, uint64_t limit) {
     char buffer[65536];
-    for (;;) {
-        ssize_t n = read(from, buffer, sizeof buffer);
+    while (limit > 0) {
+        ssize_t n = read(from, buffer, static_cast<size_t>(std::min<uint64_t>(sizeof buffer, limit)));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) return true;
@@ -144,7 +147,9 @@ bool copyData(int from, int to) {
             if (w < 0) return false;
             done += w;
         }
+        limit -= static_cast<uint64_t>(n);
     }
+    return true;
 }
 
 }  // namespace
@@ -356,9 +361,12 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     return TRUE;
 }
 
-BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists) {
-    ApiCall call("CopyFileW", lpExistingFileName, lpNewFileName);
-    if (call.fault()) return call.fail(FALSE);
+namespace plxsim {
+namespace {
+
+// CopyFileW's work; a cut copy writes only the first half of the source and
+// leaves the destination as it is then.
+BOOL copyFile(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists, bool cut) {
     std::string from, to;
     if (!resolve(lpExistingFileName, from) || !resolve(lpNewFileName, to)) return FALSE;
     struct stat st;
@@ -383,7 +391,13 @@ BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bF
         close(in);
         return fail(error);
     }
-    bool ok = copyData(in, out);
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    bool ok = copyData(in, out, cut ? size / 2 : UINT64_MAX);
+    if (cut) {
+        close(in);
+        close(out);
+        return ok;
+    }
     DWORD error = ok ? 0 : (errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
     // CopyFile keeps the last write time and the attributes of the source.
     struct timespec times[2] = {st.st_atim, st.st_mtim};
@@ -399,6 +413,19 @@ BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bF
         return fail(error);
     }
     return TRUE;
+}
+
+}  // namespace
+}  // namespace plxsim
+
+BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists) {
+    ApiCall call("CopyFileW", lpExistingFileName, lpNewFileName);
+    if (call.fault()) return call.fail(FALSE);
+    if (call.cut()) {
+        copyFile(lpExistingFileName, lpNewFileName, bFailIfExists, true);
+        endProcess();
+    }
+    return copyFile(lpExistingFileName, lpNewFileName, bFailIfExists, false);
 }
 
 BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {

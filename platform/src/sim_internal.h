@@ -55,10 +55,14 @@ bool removeHandle(HANDLE handle);
 
 // ------------------------------------------------------------------ the machine
 // machine.ini's [Faults] (see sim_faults.cpp): "Function=occurrence:error,..."
-// fails the n-th call of a function ("*" every call) with a Windows error.
+// fails the n-th call of a function ("*" every call) with a Windows error;
+// "n:kill" ends the process at that call, "n:cut" (CopyFileW) ends it halfway
+// through the copy.
 struct FaultRule {
+    enum Action { kFail, kKill, kCut };
     DWORD occurrence = 0;  // 1 for the first call; 0 for every call
-    DWORD error = 0;
+    DWORD error = 0;       // for kFail
+    Action action = kFail;
 };
 
 // The machine is the directory named by PLX_MACHINE.  It is looked up on every
@@ -102,6 +106,9 @@ bool fullWindowsPath(LPCWSTR path, std::u16string& full, DWORD* error);
 DWORD missingPathError(const std::string& host);
 // Stops the process with a message on stderr (exit code 3): the machine is unusable.
 [[noreturn]] void fatal(const std::string& message);
+// Ends the process at once, as a power loss would: by SIGKILL, so that no
+// atexit handler, destructor or buffered write runs after it.
+[[noreturn]] void endProcess();
 
 // Windows attributes and times of a host file (for GetFileAttributesW and searches).
 DWORD fileAttributesOf(const struct stat& st);
@@ -148,8 +155,8 @@ private:
 
 // One call of a Win32 function of the machine by the program, made at the top
 // of the function: counted per function, process and machine (and written to
-// calls.log when [Faults] Count=1), and failed when [Faults] names this
-// occurrence.  A failing function returns its documented failure result with
+// calls.log when [Faults] Count=1), and failed, or the process ended there,
+// when [Faults] names this occurrence.  A failing function returns its documented failure result with
 // fault() as its error (the last error, or the result of Reg* and HRESULT
 // functions) before it has any effect.  Calls that the machine's functions
 // make of one another belong to the outer call: they are neither counted nor
@@ -163,6 +170,8 @@ public:
 
     // The Windows error this call fails with; 0 when it runs as usual.
     DWORD fault() const { return m_fault; }
+    // Whether the call is to stop halfway and end the process (CopyFileW's "cut").
+    bool cut() const { return m_cut; }
     // What a failing function returns: its failure result, with fault() as the
     // last error; the error itself (Reg*); the error as an HRESULT
     // (HRESULT_FROM_WIN32, unless it was given as an HRESULT).
@@ -177,6 +186,7 @@ public:
 private:
     bool m_outer;
     DWORD m_fault = 0;
+    bool m_cut = false;
 };
 
 // ------------------------------------------------------------------ the program
