@@ -444,6 +444,8 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
     if (targetExists && !sameEntry) {
         if (!(dwFlags & MOVEFILE_REPLACE_EXISTING)) return fail(ERROR_ALREADY_EXISTS);
         if (S_ISDIR(target.st_mode) || S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
+        // Replacing deletes the file there, which Windows refuses for a read-only one.
+        if (!(target.st_mode & S_IWUSR)) return fail(ERROR_ACCESS_DENIED);
         if (!openableNow(to, Wants{false, false, true})) return fail(ERROR_ACCESS_DENIED);
     }
     if (!S_ISDIR(st.st_mode) && !openableNow(from, Wants{false, false, true})) return fail(ERROR_SHARING_VIOLATION);

@@ -224,6 +224,29 @@ TEST_F(FileCopyMove, MoveFileExReplaceSemantics) {
     FindClose(search);
 }
 
+TEST_F(FileCopyMove, MoveFileExDoesNotReplaceAReadOnlyFile) {
+    if (plxIsWine()) GTEST_SKIP() << "Wine 8 replaces a read-only file";
+    Text a = path("new.dll"), ro = path("ro.dll");
+    ASSERT_TRUE(writeFile(a, "new"));
+    ASSERT_TRUE(writeFile(ro, "kept"));
+    ASSERT_TRUE(SetFileAttributesW(ro.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(MoveFileExW(a.c_str(), ro.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_EQ("kept", readFile(ro));
+    EXPECT_EQ("new", readFile(a));
+    SetFileAttributesW(ro.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(FileCopyMove, MoveFileExDoesNotReplaceAFolder) {
+    Text a = path("new.dll"), dir = path("dir");
+    ASSERT_TRUE(writeFile(a, "new"));
+    ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+    EXPECT_FALSE(MoveFileExW(a.c_str(), dir.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_NE(0u, GetFileAttributesW(dir.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ("new", readFile(a));
+}
+
 TEST_F(FileCopyMove, DeleteFile) {
     Text a = path("a.txt");
     ASSERT_TRUE(writeFile(a, "x"));
