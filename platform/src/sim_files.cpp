@@ -213,6 +213,11 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
+    // The image another program has loaded must not change under it.
+    if (existed && (w.write || truncates) && fileLoaded(st)) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+    }
 
     int flags = O_CLOEXEC | ((w.write || truncates) ? O_RDWR : O_RDONLY);
     if (creates) flags |= O_CREAT | O_EXCL;
@@ -378,6 +383,7 @@ BOOL copyFile(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExi
     if (targetExists && target.st_dev == st.st_dev && target.st_ino == st.st_ino) return fail(ERROR_SHARING_VIOLATION);
     if (targetExists && bFailIfExists) return fail(ERROR_FILE_EXISTS);
     if (targetExists && (S_ISDIR(target.st_mode) || !(target.st_mode & S_IWUSR))) return fail(ERROR_ACCESS_DENIED);
+    if (targetExists && fileLoaded(target)) return fail(ERROR_SHARING_VIOLATION);
     if (!fileWriteAllowed(to)) return fail(ERROR_ACCESS_DENIED);
     if (!openableNow(from, Wants{true, false, false})) return fail(ERROR_SHARING_VIOLATION);
     if (targetExists && !openableNow(to, Wants{false, true, false})) return fail(ERROR_SHARING_VIOLATION);
@@ -444,8 +450,9 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
     if (targetExists && !sameEntry) {
         if (!(dwFlags & MOVEFILE_REPLACE_EXISTING)) return fail(ERROR_ALREADY_EXISTS);
         if (S_ISDIR(target.st_mode) || S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
-        // Replacing deletes the file there, which Windows refuses for a read-only one.
-        if (!(target.st_mode & S_IWUSR)) return fail(ERROR_ACCESS_DENIED);
+        // Replacing deletes the file there, which Windows refuses for a
+        // read-only one and for an image another program has loaded.
+        if (!(target.st_mode & S_IWUSR) || fileLoaded(target)) return fail(ERROR_ACCESS_DENIED);
         if (!openableNow(to, Wants{false, false, true})) return fail(ERROR_ACCESS_DENIED);
     }
     if (!S_ISDIR(st.st_mode) && !openableNow(from, Wants{false, false, true})) return fail(ERROR_SHARING_VIOLATION);
@@ -474,7 +481,7 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     if (lstat(host.c_str(), &st) != 0) return fail(missingPathError(host));
     if (S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
     // Windows does not delete read-only files.
-    if (!fileWriteAllowed(host) || !(st.st_mode & S_IWUSR)) return fail(ERROR_ACCESS_DENIED);
+    if (!fileWriteAllowed(host) || !(st.st_mode & S_IWUSR) || fileLoaded(st)) return fail(ERROR_ACCESS_DENIED);
     if (!openableNow(host, Wants{false, false, true})) return fail(ERROR_SHARING_VIOLATION);
     if (unlink(host.c_str()) != 0) return fail(errnoToError(errno, host));
     return TRUE;

@@ -65,6 +65,12 @@ struct FaultRule {
     Action action = kFail;
 };
 
+// A file by its host identity, which stays with it when it is renamed.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
 // The machine is the directory named by PLX_MACHINE.  It is looked up on every
 // call, so a process (a test) may switch machines by changing the variable.
 struct MachineConfig {
@@ -77,6 +83,10 @@ struct MachineConfig {
     // [Faults]: function name (lower case) -> the calls that fail, and Count.
     std::map<std::string, std::vector<FaultRule>> faults;
     bool countCalls = false;
+    // [Programs] Loaded: full Windows paths of the files another program has
+    // loaded as images, and those files as pinned in loaded.pins.
+    std::vector<std::u16string> loadedPaths;
+    std::vector<FileId> loadedFiles;
     std::string problem;  // the setting that does not parse; the machine cannot be used
 };
 
@@ -113,6 +123,12 @@ DWORD missingPathError(const std::string& host);
 // Windows attributes and times of a host file (for GetFileAttributesW and searches).
 DWORD fileAttributesOf(const struct stat& st);
 void fillTimes(const struct stat& st, FILETIME* creation, FILETIME* access, FILETIME* write);
+
+// Pins config.loadedPaths in <machine>/loaded.pins and fills config.loadedFiles
+// (sim_loaded.cpp).  Runs while config is the pinned machine.
+void pinLoadedFiles(MachineConfig& config);
+// Whether another program of the machine has this file loaded as an image.
+bool fileLoaded(const struct stat& st);
 
 // Whether a standard user may write to this host path (Program Files and
 // Windows are off limits unless the machine's user is an administrator).
