@@ -43,6 +43,8 @@ const char* const kFaultPoints[] = {
     "MoveFileExW", "DeleteFileW", "CreateDirectoryW", "RemoveDirectoryW", "GetFileAttributesW",
     "SetFileAttributesW", "GetCurrentDirectoryW", "SetCurrentDirectoryW", "GetSystemDirectoryW",
     "GetWindowsDirectoryW", "FindFirstFileW", "FindNextFileW", "FindClose",
+    // mutexes
+    "CreateMutexW", "WaitForSingleObject", "ReleaseMutex",
     // profile files
     "GetPrivateProfileIntW", "GetPrivateProfileStringW", "GetPrivateProfileSectionW",
     "GetPrivateProfileSectionNamesW", "WritePrivateProfileStringW", "WritePrivateProfileSectionW",

@@ -55,6 +55,27 @@ const FaultCase kCases[] = {
          EXPECT_NE(INVALID_HANDLE_VALUE, file);
          CloseHandle(file);
      }},
+    {"CreateMutexW", "1:1450",
+     [](TestMachine&) {
+         HANDLE mutex = reinterpret_cast<HANDLE>(1);
+         EXPECT_EQ(1450u, lastErrorAfter([&] { mutex = CreateMutexW(nullptr, TRUE, u"plx.fault"); }));
+         EXPECT_EQ(nullptr, mutex);
+         mutex = CreateMutexW(nullptr, FALSE, u"plx.fault");
+         EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError()) << "the failed call made nothing";
+         CloseHandle(mutex);
+     }},
+    {"WaitForSingleObject", "1:6",
+     [](TestMachine&) {
+         HANDLE mutex = CreateMutexW(nullptr, FALSE, u"plx.fault");
+         DWORD result = 0;
+         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE),
+                   lastErrorAfter([&] { result = WaitForSingleObject(mutex, 0); }));
+         EXPECT_EQ(WAIT_FAILED, result);
+         EXPECT_FALSE(ReleaseMutex(mutex)) << "not acquired";
+         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex, 0));
+         ReleaseMutex(mutex);
+         CloseHandle(mutex);
+     }},
     {"RegOpenKeyExW", "1:5",
      [](TestMachine&) {
          // Reg* functions answer with the error and leave the last error alone.
