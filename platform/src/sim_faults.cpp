@@ -42,7 +42,8 @@ const char* const kFaultPoints[] = {
     "CreateFileW", "ReadFile", "WriteFile", "SetFilePointer", "GetFileSize", "CloseHandle", "CopyFileW",
     "MoveFileExW", "DeleteFileW", "CreateDirectoryW", "RemoveDirectoryW", "GetFileAttributesW",
     "SetFileAttributesW", "GetCurrentDirectoryW", "SetCurrentDirectoryW", "GetSystemDirectoryW",
-    "GetWindowsDirectoryW", "FindFirstFileW", "FindNextFileW", "FindClose",
+    "GetWindowsDirectoryW", "FindFirstFileW", "FindNextFileW", "FindClose", "GetFileInformationByHandle",
+    "CreateHardLinkW", "CreateSymbolicLinkW",
     // mutexes
     "CreateMutexW", "WaitForSingleObject", "ReleaseMutex",
     // profile files

@@ -105,14 +105,20 @@ DWORD errnoToError(int err, const std::string& host) {
 
 class FileObject : public KernelObject {
 public:
-    FileObject(int fd, const Wants& w) : m_fd(fd), m_wants(w) {}
+    FileObject(int fd, const Wants& w, DWORD linkAttributes = 0)
+        : m_fd(fd), m_wants(w), m_linkAttributes(linkAttributes) {}
     ~FileObject() override { close(m_fd); }
     int fd() const { return m_fd; }
     const Wants& wants() const { return m_wants; }
+    // A handle on a symbolic link itself (an O_PATH descriptor) reads and
+    // writes nothing; its attributes are the link's.
+    bool linkItself() const { return m_linkAttributes != 0; }
+    DWORD linkAttributes() const { return m_linkAttributes; }
 
 private:
     int m_fd;
     Wants m_wants;
+    DWORD m_linkAttributes;
 };
 
 bool fail(DWORD error) {
@@ -152,12 +158,48 @@ bool copyData(int from, int to, uint64_t limit) {
     return true;
 }
 
+// CreateFileW with FILE_FLAG_OPEN_REPARSE_POINT on a symbolic link: a handle
+// on the link, not on its target.  Reading and writing the link's own data is
+// not modelled, so its handle holds neither and nothing truncates it.
+HANDLE openLinkItself(const std::string& host, DWORD access, DWORD disposition, DWORD flags) {
+    struct stat own;
+    lstat(host.c_str(), &own);
+    DWORD attributes = entryAttributes(host, own);
+    DWORD error = 0;
+    if (disposition == CREATE_NEW) error = ERROR_FILE_EXISTS;
+    else if (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) error = ERROR_ACCESS_DENIED;
+    // A directory, link or not, opens only for backup semantics.
+    else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(flags & FILE_FLAG_BACKUP_SEMANTICS)) error = ERROR_ACCESS_DENIED;
+    else if ((accessOf(access).write || accessOf(access).del) && !fileWriteAllowed(host)) error = ERROR_ACCESS_DENIED;
+    if (error) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    int fd = open(host.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastError(errnoToError(errno, host));
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE handle = addHandle(std::make_unique<FileObject>(fd, Wants{}, attributes));
+    SetLastError(disposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return handle;
+}
+
 }  // namespace
+
+DWORD hostError(int err, const std::string& host) { return errnoToError(err, host); }
 
 DWORD fileAttributesOf(const struct stat& st) {
     DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
     if (!(st.st_mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
     return attributes;
+}
+
+DWORD entryAttributes(const std::string& host, const struct stat& own) {
+    if (!S_ISLNK(own.st_mode)) return fileAttributesOf(own);
+    struct stat target;
+    bool directory = stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+    return FILE_ATTRIBUTE_REPARSE_POINT | (directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE);
 }
 
 void fillTimes(const struct stat& st, FILETIME* creation, FILETIME* access, FILETIME* write) {
@@ -172,7 +214,7 @@ using namespace plxsim;
 
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
-                          DWORD /*dwFlagsAndAttributes*/, HANDLE /*hTemplateFile*/) {
+                          DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/) {
     ApiCall call("CreateFileW", lpFileName);
     if (call.fault()) return call.fail(INVALID_HANDLE_VALUE);
     if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING) {
@@ -181,6 +223,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     }
     std::string host;
     if (!resolve(lpFileName, host)) return INVALID_HANDLE_VALUE;
+    struct stat own;
+    if ((dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) && lstat(host.c_str(), &own) == 0 && S_ISLNK(own.st_mode))
+        return openLinkItself(host, dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
     Wants w = accessOf(dwDesiredAccess);
     if (dwCreationDisposition == TRUNCATE_EXISTING && !w.write) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -305,8 +350,8 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
     ApiCall call("SetFilePointer");
     if (call.fault()) return call.fail(INVALID_SET_FILE_POINTER);
     FileObject* file = findHandleAs<FileObject>(hFile);
-    if (!file) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!file || file->linkItself()) {
+        SetLastError(file ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
         return INVALID_SET_FILE_POINTER;
     }
     int64_t distance = lpDistanceToMoveHigh
@@ -351,10 +396,33 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
         SetLastError(ERROR_INVALID_HANDLE);
         return INVALID_FILE_SIZE;
     }
-    uint64_t size = static_cast<uint64_t>(st.st_size);
+    uint64_t size = file->linkItself() ? 0 : static_cast<uint64_t>(st.st_size);
     if (lpFileSizeHigh) *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
     if (static_cast<DWORD>(size) == INVALID_FILE_SIZE) SetLastError(NO_ERROR);
     return static_cast<DWORD>(size);
+}
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+    ApiCall call("GetFileInformationByHandle");
+    if (call.fault()) return call.fail(FALSE);
+    FileObject* file = findHandleAs<FileObject>(hFile);
+    struct stat st;
+    if (!file || fstat(file->fd(), &st) != 0) return fail(ERROR_INVALID_HANDLE);
+    if (!lpFileInformation) return fail(ERROR_NOACCESS);
+    BY_HANDLE_FILE_INFORMATION& info = *lpFileInformation;
+    info.dwFileAttributes = file->linkItself() ? file->linkAttributes() : fileAttributesOf(st);
+    fillTimes(st, &info.ftCreationTime, &info.ftLastAccessTime, &info.ftLastWriteTime);
+    // One serial per host file system, as Windows has one per volume.
+    uint64_t device = static_cast<uint64_t>(st.st_dev);
+    info.dwVolumeSerialNumber = static_cast<DWORD>(device ^ (device >> 32));
+    uint64_t size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+    info.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    info.nFileSizeLow = static_cast<DWORD>(size);
+    info.nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+    uint64_t index = static_cast<uint64_t>(st.st_ino);
+    info.nFileIndexHigh = static_cast<DWORD>(index >> 32);
+    info.nFileIndexLow = static_cast<DWORD>(index);
+    return TRUE;
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
@@ -479,7 +547,8 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     if (!resolve(lpFileName, host)) return FALSE;
     struct stat st;
     if (lstat(host.c_str(), &st) != 0) return fail(missingPathError(host));
-    if (S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
+    // A link to a directory is a directory: RemoveDirectoryW removes it.
+    if (entryAttributes(host, st) & FILE_ATTRIBUTE_DIRECTORY) return fail(ERROR_ACCESS_DENIED);
     // Windows does not delete read-only files.
     if (!fileWriteAllowed(host) || !(st.st_mode & S_IWUSR) || fileLoaded(st)) return fail(ERROR_ACCESS_DENIED);
     if (!openableNow(host, Wants{false, false, true})) return fail(ERROR_SHARING_VIOLATION);
@@ -507,9 +576,11 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
     if (!resolve(lpPathName, host)) return FALSE;
     struct stat st;
     if (lstat(host.c_str(), &st) != 0) return fail(missingPathError(host));
-    if (!S_ISDIR(st.st_mode)) return fail(ERROR_DIRECTORY);
+    if (!(entryAttributes(host, st) & FILE_ATTRIBUTE_DIRECTORY)) return fail(ERROR_DIRECTORY);
     if (!fileWriteAllowed(host)) return fail(ERROR_ACCESS_DENIED);
-    if (rmdir(host.c_str()) != 0) return fail(errnoToError(errno, host));
+    // A link to a directory goes, and what its target holds stays.
+    if ((S_ISLNK(st.st_mode) ? unlink(host.c_str()) : rmdir(host.c_str())) != 0)
+        return fail(errnoToError(errno, host));
     return TRUE;
 }
 
@@ -518,18 +589,21 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
     if (call.fault()) return call.fail(INVALID_FILE_ATTRIBUTES);
     std::string host;
     if (!resolve(lpFileName, host)) return INVALID_FILE_ATTRIBUTES;
+    // A link reports its own attributes, as Windows reports a reparse point's.
     struct stat st;
-    if (stat(host.c_str(), &st) != 0) {
+    bool link = lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    if (!link && stat(host.c_str(), &st) != 0) {
         SetLastError(missingPathError(host));
         return INVALID_FILE_ATTRIBUTES;
     }
+    DWORD attributes = entryAttributes(host, st);
     // "file.txt\" names a directory that is not there.
     std::u16string given = toU16(lpFileName);
-    if (!S_ISDIR(st.st_mode) && !given.empty() && (given.back() == u'\\' || given.back() == u'/')) {
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && !given.empty() && (given.back() == u'\\' || given.back() == u'/')) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
-    return fileAttributesOf(st);
+    return attributes;
 }
 
 BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes) {

@@ -114,6 +114,8 @@ bool fullWindowsPath(LPCWSTR path, std::u16string& full, DWORD* error);
 // The error for a host path that does not exist: ERROR_FILE_NOT_FOUND when
 // its directory exists, else ERROR_PATH_NOT_FOUND.
 DWORD missingPathError(const std::string& host);
+// The Windows error for a failed host file call's errno on host.
+DWORD hostError(int err, const std::string& host);
 // Stops the process with a message on stderr (exit code 3): the machine is unusable.
 [[noreturn]] void fatal(const std::string& message);
 // Ends the process at once, as a power loss would: by SIGKILL, so that no
@@ -122,6 +124,9 @@ DWORD missingPathError(const std::string& host);
 
 // Windows attributes and times of a host file (for GetFileAttributesW and searches).
 DWORD fileAttributesOf(const struct stat& st);
+// The attributes of a directory entry, from its lstat: a host symbolic link is
+// a reparse point, a directory one when its target is a directory.
+DWORD entryAttributes(const std::string& host, const struct stat& own);
 void fillTimes(const struct stat& st, FILETIME* creation, FILETIME* access, FILETIME* write);
 
 // Pins config.loadedPaths in <machine>/loaded.pins and fills config.loadedFiles
