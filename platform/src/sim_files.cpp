@@ -169,8 +169,10 @@ HANDLE openLinkItself(const std::string& host, DWORD access, DWORD disposition, 
     if (disposition == CREATE_NEW) error = ERROR_FILE_EXISTS;
     else if (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) error = ERROR_ACCESS_DENIED;
     // A directory, link or not, opens only for backup semantics.
-    else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(flags & FILE_FLAG_BACKUP_SEMANTICS)) error = ERROR_ACCESS_DENIED;
-    else if ((accessOf(access).write || accessOf(access).del) && !fileWriteAllowed(host)) error = ERROR_ACCESS_DENIED;
+    else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(flags & FILE_FLAG_BACKUP_SEMANTICS))
+        error = ERROR_ACCESS_DENIED;
+    else if ((accessOf(access).write || accessOf(access).del) && !fileWriteAllowed(host))
+        error = ERROR_ACCESS_DENIED;
     if (error) {
         SetLastError(error);
         return INVALID_HANDLE_VALUE;
@@ -224,7 +226,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     std::string host;
     if (!resolve(lpFileName, host)) return INVALID_HANDLE_VALUE;
     struct stat own;
-    if ((dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) && lstat(host.c_str(), &own) == 0 && S_ISLNK(own.st_mode))
+    if ((dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) && lstat(host.c_str(), &own) == 0 &&
+        S_ISLNK(own.st_mode))
         return openLinkItself(host, dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
     Wants w = accessOf(dwDesiredAccess);
     if (dwCreationDisposition == TRUNCATE_EXISTING && !w.write) {
@@ -514,7 +517,9 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
     if (!fileWriteAllowed(from) || !fileWriteAllowed(to)) return fail(ERROR_ACCESS_DENIED);
     struct stat target;
     bool targetExists = lstat(to.c_str(), &target) == 0;
-    bool sameEntry = targetExists && target.st_ino == st.st_ino && target.st_dev == st.st_dev;
+    // The same directory entry, perhaps named in another case; another hard
+    // link of the file is another entry.
+    bool sameEntry = targetExists && to == from;
     if (targetExists && !sameEntry) {
         if (!(dwFlags & MOVEFILE_REPLACE_EXISTING)) return fail(ERROR_ALREADY_EXISTS);
         if (S_ISDIR(target.st_mode) || S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
@@ -524,6 +529,9 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
         if (!openableNow(to, Wants{false, false, true})) return fail(ERROR_ACCESS_DENIED);
     }
     if (!S_ISDIR(st.st_mode) && !openableNow(from, Wants{false, false, true})) return fail(ERROR_SHARING_VIOLATION);
+    // Onto another name of the same file the old name goes (rename(2) would keep both).
+    if (targetExists && !sameEntry && target.st_ino == st.st_ino && target.st_dev == st.st_dev)
+        return unlink(from.c_str()) == 0 ? TRUE : fail(errnoToError(errno, from));
     if (sameEntry) {
         // Renaming to another case of the same name takes the new case.
         std::u16string given = toU16(lpNewFileName);
@@ -599,7 +607,8 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
     DWORD attributes = entryAttributes(host, st);
     // "file.txt\" names a directory that is not there.
     std::u16string given = toU16(lpFileName);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && !given.empty() && (given.back() == u'\\' || given.back() == u'/')) {
+    bool trailingSeparator = !given.empty() && (given.back() == u'\\' || given.back() == u'/');
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && trailingSeparator) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }

@@ -69,6 +69,18 @@ TEST_F(HardLink, TwoNamesOfOneFile) {
     EXPECT_EQ(1u, informationOf(b).nNumberOfLinks);
 }
 
+TEST_F(HardLink, MovedOntoAnotherNameOfTheSameFile) {
+    if (plxIsWine()) GTEST_SKIP() << "Wine 8 renames as the host does: it answers TRUE and keeps both names";
+    Text a = path("a.dll"), b = path("b.dll");
+    ASSERT_TRUE(writeFile(a, "one"));
+    ASSERT_TRUE(CreateHardLinkW(b.c_str(), a.c_str(), nullptr)) << GetLastError();
+    EXPECT_FALSE(MoveFileExW(b.c_str(), a.c_str(), 0)) << "the other name is taken";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_TRUE(MoveFileExW(b.c_str(), a.c_str(), MOVEFILE_REPLACE_EXISTING)) << GetLastError();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(b.c_str()));
+    EXPECT_EQ(1u, informationOf(a).nNumberOfLinks);
+}
+
 TEST_F(HardLink, Errors) {
     Text a = path("a.dll");
     ASSERT_TRUE(writeFile(a, "one"));
