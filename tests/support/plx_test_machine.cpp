@@ -4,14 +4,13 @@
 #include "plx_testdata.h"
 #include "plx_win32.h"
 
+#include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <sstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -143,95 +142,27 @@ void plxRemoveMachineDir(const std::string& dir) {
 
 namespace {
 
-std::string trimmed(const std::string& text) {
-    size_t b = text.find_first_not_of(" \t\r");
-    return b == std::string::npos ? "" : text.substr(b, text.find_last_not_of(" \t\r") - b + 1);
-}
-
-bool sameName(std::string a, std::string b) {
-    for (std::string* t : {&a, &b})
-        for (char& c : *t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return a == b;
-}
-
-std::string currentMachineIni() {
+// Sets [Programs] Loaded on the current machine to the paths loaded now.  The
+// setting is appended: the last one counts, and machine.ini's growing size
+// tells the machine to read it again.
+void setLoaded(const std::string& path, bool loaded) {
+    static std::vector<std::string>* paths = new std::vector<std::string>;
+    if (loaded) paths->push_back(path);
+    else paths->erase(std::find(paths->begin(), paths->end(), path));
+    std::string list;
+    for (const std::string& p : *paths) list += (list.empty() ? "" : "|") + p;
     WCHAR dir[4096];
     DWORD n = GetEnvironmentVariableW(TEXT("PLX_MACHINE"), dir, 4096);
     if (n == 0 || n >= 4096) throw std::runtime_error("PLX_MACHINE names no machine");
-    return plxUtf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(dir), n)) + "/machine.ini";
-}
-
-// machine.ini's lines and, for a key, the line that holds it and where its
-// section ends (npos for a section that is not there).
-struct IniLines {
-    std::vector<std::string> lines;
-    size_t section = std::string::npos, key = std::string::npos, end = std::string::npos;
-};
-
-IniLines findSetting(const std::string& text, const std::string& section, const std::string& key) {
-    IniLines ini;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) ini.lines.push_back(line);
-    for (size_t i = 0; i < ini.lines.size(); ++i) {
-        std::string line = trimmed(ini.lines[i]);
-        if (!line.empty() && line[0] == '[') {
-            if (ini.section != std::string::npos && ini.end == std::string::npos) ini.end = i;
-            if (sameName(trimmed(line.substr(1, line.find(']') - 1)), section)) ini.section = i;
-        } else if (ini.section != std::string::npos && ini.end == std::string::npos && ini.key == std::string::npos &&
-                   sameName(trimmed(line.substr(0, line.find('='))), key) && line.find('=') != std::string::npos) {
-            ini.key = i;
-        }
-    }
-    if (ini.section != std::string::npos && ini.end == std::string::npos) ini.end = ini.lines.size();
-    return ini;
-}
-
-}  // namespace
-
-std::string plxMachineSetting(const std::string& section, const std::string& key) {
-    IniLines ini = findSetting(readHostFile(currentMachineIni()), section, key);
-    if (ini.key == std::string::npos) return "";
-    const std::string& line = ini.lines[ini.key];
-    return trimmed(line.substr(line.find('=') + 1));
-}
-
-void plxSetMachineSetting(const std::string& section, const std::string& key, const std::string& value) {
-    const std::string file = currentMachineIni();
-    IniLines ini = findSetting(readHostFile(file), section, key);
-    std::string line = key + "=" + value;
-    if (ini.key != std::string::npos) {
-        if (value.empty()) ini.lines.erase(ini.lines.begin() + static_cast<std::ptrdiff_t>(ini.key));
-        else ini.lines[ini.key] = line;
-    } else if (!value.empty() && ini.section != std::string::npos) {
-        ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(ini.end), line);
-    } else if (!value.empty()) {
-        ini.lines.push_back("[" + section + "]");
-        ini.lines.push_back(line);
-    }
-    std::string text;
-    for (const std::string& l : ini.lines) text += l + "\n";
-    // A new file, never the same inode, so that the machine reads it again.
-    writeHostFile(file + ".new", text);
-    fs::rename(file + ".new", file);
-}
-
-namespace {
-
-// machine.ini's [Programs] Loaded with path added or taken out.
-void changeLoaded(const std::string& path, bool add) {
-    std::string list = plxMachineSetting("Programs", "Loaded"), kept;
-    std::istringstream items(list);
-    for (std::string item; std::getline(items, item, '|');)
-        if (!item.empty() && item != path) kept += (kept.empty() ? "" : "|") + item;
-    if (add) kept += (kept.empty() ? "" : "|") + path;
-    plxSetMachineSetting("Programs", "Loaded", kept);
+    std::string machine = plxUtf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(dir), n));
+    appendHostFile(machine + "/machine.ini", "\n[Programs]\nLoaded=" + list + "\n");
 }
 
 }  // namespace
 
 PlxLoadedImage::PlxLoadedImage(std::string windowsPath) : m_path(std::move(windowsPath)) {
     if constexpr (PLX_SIMULATED_MACHINE) {
-        changeLoaded(m_path, true);
+        setLoaded(m_path, true);
         m_loaded = true;
     } else {
         m_module = LoadLibraryExW(w(wide(m_path)), nullptr, DONT_RESOLVE_DLL_REFERENCES);
@@ -241,11 +172,8 @@ PlxLoadedImage::PlxLoadedImage(std::string windowsPath) : m_path(std::move(windo
 
 PlxLoadedImage::~PlxLoadedImage() {
     if (!m_loaded) return;
-    if constexpr (PLX_SIMULATED_MACHINE) {
-        changeLoaded(m_path, false);
-    } else {
-        FreeLibrary(static_cast<HMODULE>(m_module));
-    }
+    if constexpr (PLX_SIMULATED_MACHINE) setLoaded(m_path, false);
+    else FreeLibrary(static_cast<HMODULE>(m_module));
 }
 
 std::string plxStandInLibrary() {

@@ -65,17 +65,11 @@ std::string plxCreateMachineDir();
 // Removes a machine directory and everything in it.
 void plxRemoveMachineDir(const std::string& dir);
 
-// A value of the current simulated machine's machine.ini ("" when it has
-// none), and a new one ("" removes the key).  The file is replaced whole, so
-// that the machine sees the change at its next call.
-std::string plxMachineSetting(const std::string& section, const std::string& key);
-void plxSetMachineSetting(const std::string& section, const std::string& key, const std::string& value);
-
 // A file that another program has loaded as an image, for the life of the
 // object: on Windows (and Wine) this process loads it with LoadLibraryExW and
 // DONT_RESOLVE_DLL_REFERENCES, so it must be a library of the process's own
 // architecture (plxStandInLibrary()); on the simulated machine its path joins
-// machine.ini's [Programs] Loaded.
+// [Programs] Loaded in the current machine's machine.ini.
 class PlxLoadedImage {
 public:
     explicit PlxLoadedImage(std::string windowsPath);
@@ -87,7 +81,7 @@ public:
 private:
     std::string m_path;
     void* m_module = nullptr;
-    bool m_loaded = false;
+    bool m_loaded;
 };
 
 // The stand-in add-on library of this process's architecture, as a Windows

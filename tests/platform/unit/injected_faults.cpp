@@ -55,27 +55,6 @@ const FaultCase kCases[] = {
          EXPECT_NE(INVALID_HANDLE_VALUE, file);
          CloseHandle(file);
      }},
-    {"CreateMutexW", "1:1450",
-     [](TestMachine&) {
-         HANDLE mutex = reinterpret_cast<HANDLE>(1);
-         EXPECT_EQ(1450u, lastErrorAfter([&] { mutex = CreateMutexW(nullptr, TRUE, u"plx.fault"); }));
-         EXPECT_EQ(nullptr, mutex);
-         mutex = CreateMutexW(nullptr, FALSE, u"plx.fault");
-         EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError()) << "the failed call made nothing";
-         CloseHandle(mutex);
-     }},
-    {"WaitForSingleObject", "1:6",
-     [](TestMachine&) {
-         HANDLE mutex = CreateMutexW(nullptr, FALSE, u"plx.fault");
-         DWORD result = 0;
-         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE),
-                   lastErrorAfter([&] { result = WaitForSingleObject(mutex, 0); }));
-         EXPECT_EQ(WAIT_FAILED, result);
-         EXPECT_FALSE(ReleaseMutex(mutex)) << "not acquired";
-         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex, 0));
-         ReleaseMutex(mutex);
-         CloseHandle(mutex);
-     }},
     {"RegOpenKeyExW", "1:5",
      [](TestMachine&) {
          // Reg* functions answer with the error and leave the last error alone.
@@ -202,35 +181,28 @@ TEST(InjectedFaults, BadEntryStopsWithAMessage) {
 TEST(InjectedFaults, KillEndsTheProcessBeforeTheCallHasAnyEffect) {
     TestMachine m;
     m.ini("Faults", "DeleteFileW", "2:kill").create();
-    const std::string dir = m.dir() + "/drive_c/ProgramData/";
-    hostWrite(dir + "first.txt", "x");
-    hostWrite(dir + "second.txt", "x");
-    static std::string s_atExit;
-    s_atExit = dir + "atexit.txt";
-    ChildResult child = runChild([] {
-        std::atexit([] { hostWrite(s_atExit, "ran"); });
+    static std::string s_dir;
+    s_dir = m.dir() + "/drive_c/ProgramData/";
+    hostWrite(s_dir + "first.txt", "x");
+    hostWrite(s_dir + "second.txt", "x");
+    ChildResult child = runChild([]() -> int {
+        std::atexit([] { hostWrite(s_dir + "atexit.txt", "ran"); });
         DeleteFileW(u"C:\\ProgramData\\first.txt");
         DeleteFileW(u"C:\\ProgramData\\second.txt");
         std::exit(0);  // runs the handler unless the process was killed
-        return 0;
     });
     EXPECT_EQ(SIGKILL, child.signal);
-    EXPECT_FALSE(hostExists(dir + "first.txt")) << "the first call ran";
-    EXPECT_TRUE(hostExists(dir + "second.txt"));
-    EXPECT_FALSE(hostExists(s_atExit)) << "nothing runs after the kill";
+    EXPECT_FALSE(hostExists(s_dir + "first.txt")) << "the first call ran";
+    EXPECT_TRUE(hostExists(s_dir + "second.txt"));
+    EXPECT_FALSE(hostExists(s_dir + "atexit.txt")) << "nothing runs after the kill";
 }
 
 TEST(InjectedFaults, CutCopyLeavesTheFirstHalfUnderTheDestinationsName) {
-    const std::pair<std::string, std::string> kRows[] = {{"0123456789", "01234"}, {"x", ""}, {"", ""}};
-    for (const auto& row : kRows) {
+    for (const auto& row : {std::make_pair("0123456789", "01234"), std::make_pair("x", ""), std::make_pair("", "")}) {
         TestMachine m;
         m.ini("Faults", "CopyFileW", "1:cut").create();
         hostWrite(m.dir() + "/drive_c/ProgramData/source.txt", row.first);
-        ChildResult child = runChild([] {
-            CopyFileW(kSource, u"C:\\ProgramData\\copy.txt", FALSE);
-            return 0;
-        });
-        EXPECT_EQ(SIGKILL, child.signal) << row.first;
+        EXPECT_EQ(SIGKILL, runChild([] { return CopyFileW(kSource, u"C:\\ProgramData\\copy.txt", FALSE); }).signal);
         EXPECT_TRUE(hostExists(m.dir() + "/drive_c/ProgramData/copy.txt")) << row.first;
         EXPECT_EQ(row.second, hostRead(m.dir() + "/drive_c/ProgramData/copy.txt"));
     }

@@ -6,46 +6,20 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/socket.h>
 
-#include <csignal>
+#include <memory>
 
 namespace {
 
-// The two ends of a pipe, closed with the object.
-struct Pipe {
+// A connected pair of sockets and a child process, closed and reaped with the object.
+struct ChildOnASocket {
     int fds[2] = {-1, -1};
-    Pipe() { EXPECT_EQ(0, pipe(fds)); }
-    ~Pipe() {
+    pid_t pid = socketpair(AF_UNIX, SOCK_STREAM, 0, fds) == 0 ? fork() : -1;
+    ~ChildOnASocket() {
         for (int fd : fds)
             if (fd >= 0) close(fd);
-    }
-    void send(char c) { EXPECT_EQ(1, write(fds[1], &c, 1)); }
-    char receive() {
-        char c = 0;
-        return read(fds[0], &c, 1) == 1 ? c : 0;
-    }
-};
-
-// A child process, ended and reaped with the object if it is still there.
-struct Child {
-    pid_t pid = fork();
-    ~Child() {
-        if (pid <= 0) return;
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-    void reap() {
-        waitpid(pid, nullptr, 0);
-        pid = 0;
-    }
-};
-
-struct Handle {
-    HANDLE handle;
-    ~Handle() {
-        if (handle) CloseHandle(handle);
+        if (pid > 0) waitpid(pid, nullptr, 0);
     }
 };
 
@@ -54,25 +28,28 @@ struct Handle {
 TEST(MutexAcrossProcesses, ChildOwnerKeepsTheParentWaitingAndAbandonsIt) {
     TestMachine m;
     m.create();
-    // Open before the child starts: the object outlives the child.
-    Handle mutex{CreateMutexW(nullptr, FALSE, u"plx.across")};
-    ASSERT_NE(nullptr, mutex.handle);
-    Pipe owned, end;
-    Child child;
+    // Open before the child starts, so that the object outlives the child.
+    std::unique_ptr<void, decltype(&CloseHandle)> handle(CreateMutexW(nullptr, FALSE, u"plx.across"), &CloseHandle);
+    HANDLE mutex = handle.get();
+    ASSERT_NE(nullptr, mutex);
+    ChildOnASocket child;
     if (child.pid == 0) {
-        close(end.fds[1]);  // so that the child ends with the parent
+        close(child.fds[0]);
         HANDLE own = CreateMutexW(nullptr, FALSE, u"plx.across");
-        bool ok = own && GetLastError() == ERROR_ALREADY_EXISTS && WaitForSingleObject(own, 0) == WAIT_OBJECT_0;
-        owned.send(ok ? 'y' : 'n');
-        end.receive();
-        _exit(0);  // still owning it
+        char owned = own && WaitForSingleObject(own, 0) == WAIT_OBJECT_0 ? 'y' : 'n';
+        ssize_t ended = write(child.fds[1], &owned, 1) == 1 ? read(child.fds[1], &owned, 1) : 0;
+        _exit(ended == 0 ? 0 : 1);  // the parent closed its end; still owning it
     }
-    ASSERT_EQ('y', owned.receive());
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(mutex.handle, 0));
-    end.send('x');
-    EXPECT_EQ(static_cast<DWORD>(WAIT_ABANDONED), WaitForSingleObject(mutex.handle, 10000));
-    child.reap();
-    EXPECT_TRUE(ReleaseMutex(mutex.handle)) << "the parent owns it now";
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.handle, 0)) << "released, it is no longer abandoned";
-    EXPECT_TRUE(ReleaseMutex(mutex.handle));
+    close(child.fds[1]);
+    child.fds[1] = -1;
+    char owned = 0;
+    ASSERT_EQ(1, read(child.fds[0], &owned, 1));
+    ASSERT_EQ('y', owned);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(mutex, 0));
+    close(child.fds[0]);
+    child.fds[0] = -1;
+    EXPECT_EQ(static_cast<DWORD>(WAIT_ABANDONED), WaitForSingleObject(mutex, 10000));
+    EXPECT_TRUE(ReleaseMutex(mutex)) << "the parent owns it now";
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex, 0)) << "released, it is no longer abandoned";
+    ReleaseMutex(mutex);
 }
