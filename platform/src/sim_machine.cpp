@@ -123,15 +123,14 @@ void parseIni(const std::string& file, MachineConfig& config) {
         } else if (section == "faults") {
             problem(parseFaultEntry(rawKey, value, where, config));
         } else if (section == "programs" && key == "loaded") {
-            // '|' cannot occur in a Windows path.
+            // '|' cannot occur in a Windows path.  The last Loaded line counts.
             config.loadedPaths.clear();
             std::istringstream list(value);
             for (std::string item; std::getline(list, item, '|');) {
                 std::u16string path = fromUtf8(trim(item)), full;
                 if (path.empty()) continue;
-                bool absolute = path.size() >= 3 && ((path[0] | 0x20) >= u'a' && (path[0] | 0x20) <= u'z') &&
-                                path[1] == u':' &&
-                                (path[2] == u'\\' || path[2] == u'/');
+                bool absolute = path.size() >= 3 && (path[0] | 0x20) >= u'a' && (path[0] | 0x20) <= u'z' &&
+                                path[1] == u':' && (path[2] == u'\\' || path[2] == u'/');
                 if (!absolute || !fullWindowsPath(path.c_str(), full, nullptr)) {
                     problem(where + ": " + trim(item) + " is not a full Windows path (C:\\...)");
                     break;

@@ -132,11 +132,12 @@ public:
         return true;
     }
 
-    // The owning thread ended without releasing.
+    // The owning thread ended without releasing.  A forked child's copy of the
+    // thread has nothing to give up: the locks are its parent's.
     void abandon() {
         std::shared_ptr<MutexState> keep;
         std::lock_guard<std::mutex> guard(m_lock);
-        if (m_count > 0 && m_owner == std::this_thread::get_id()) keep = letGo(true);
+        if (m_count > 0 && m_owner == std::this_thread::get_id() && m_pid == getpid()) keep = letGo(true);
     }
 
 private:
@@ -174,6 +175,7 @@ private:
     DWORD m_count = 0;
     bool m_abandoned = false;  // unnamed: its owner ended owning it
     int m_fd;
+    const pid_t m_pid = getpid();
     std::shared_ptr<MutexState> m_self;
 };
 
