@@ -4,6 +4,8 @@
 //   CopyFileW=2:112            the 2nd call of CopyFileW fails with ERROR_DISK_FULL
 //   RegOpenKeyExW=1:5,4:2      the 1st call fails with 5, the 4th with 2
 //   MoveFileExW=*:32           every call fails with ERROR_SHARING_VIOLATION
+//   DeleteFileW=3:kill         the process ends at the 3rd call, as at a power loss
+//   CopyFileW=2:cut            the 2nd copy writes half the file, then the process ends
 //   Count=1                    every call is appended to calls.log
 //
 // Calls are counted per function in each process on each machine (a process
@@ -12,7 +14,7 @@
 // unless it is one already (0x8...).  Function names ignore case.
 //
 // calls.log, beside machine.ini, one line per call, its fields separated by tabs:
-//   <pid> <function> <occurrence> <injected error, 0 for none> <subject> [<detail>]
+//   <pid> <function> <occurrence> <injected error, 0 for none, or kill or cut> <subject> [<detail>]
 // where the subject names what the call is about (a path, a sub key, a value,
 // library, export or privilege name, a string id) and the detail adds to it
 // (the second path, a key's access mask with its view flags).
@@ -21,6 +23,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -39,7 +42,10 @@ const char* const kFaultPoints[] = {
     "CreateFileW", "ReadFile", "WriteFile", "SetFilePointer", "GetFileSize", "CloseHandle", "CopyFileW",
     "MoveFileExW", "DeleteFileW", "CreateDirectoryW", "RemoveDirectoryW", "GetFileAttributesW",
     "SetFileAttributesW", "GetCurrentDirectoryW", "SetCurrentDirectoryW", "GetSystemDirectoryW",
-    "GetWindowsDirectoryW", "FindFirstFileW", "FindNextFileW", "FindClose",
+    "GetWindowsDirectoryW", "FindFirstFileW", "FindNextFileW", "FindClose", "GetFileInformationByHandle",
+    "CreateHardLinkW", "CreateSymbolicLinkW",
+    // mutexes
+    "CreateMutexW", "WaitForSingleObject", "ReleaseMutex",
     // profile files
     "GetPrivateProfileIntW", "GetPrivateProfileStringW", "GetPrivateProfileSectionW",
     "GetPrivateProfileSectionNamesW", "WritePrivateProfileStringW", "WritePrivateProfileSectionW",
@@ -123,10 +129,17 @@ std::string parseFaultEntry(const std::string& key, const std::string& value, co
         size_t colon = item.find(':');
         FaultRule rule;
         std::string occurrence = colon == std::string::npos ? "" : trim(item.substr(0, colon));
+        std::string action = colon == std::string::npos ? "" : lower(trim(item.substr(colon + 1)));
         bool every = occurrence == "*";
+        if (action == "kill") rule.action = FaultRule::kKill;
+        if (action == "cut") rule.action = FaultRule::kCut;
         if (colon == std::string::npos || (!every && (!parseNumber(occurrence, rule.occurrence) || !rule.occurrence)) ||
-            !parseNumber(trim(item.substr(colon + 1)), rule.error) || !rule.error)
-            return where + ": \"" + item + "\" is not occurrence:error (e.g. 2:112, or *:5 for every call)";
+            (rule.action == FaultRule::kFail && (!parseNumber(action, rule.error) || !rule.error)))
+            return where + ": \"" + item +
+                   "\" is not occurrence:error (e.g. 2:112, or *:5 for every call), occurrence:kill or occurrence:cut";
+        if (every && rule.action != FaultRule::kFail)
+            return where + ": \"" + item + "\" would end every call; kill and cut take an occurrence (e.g. 3:kill)";
+        if (rule.action == FaultRule::kCut && name != "copyfilew") return where + ": only CopyFileW can be cut";
         if (every) rule.occurrence = 0;
         rules.push_back(rule);
     }
@@ -173,24 +186,38 @@ ApiCall::ApiCall(const char* function, CallSubject subject, CallSubject detail) 
         if (it == calls.end()) it = calls.emplace(function, 0).first;
         occurrence = ++it->second;
     }
+    FaultRule::Action action = FaultRule::kFail;
     if (!config->faults.empty()) {
         auto it = config->faults.find(lower(function));
         if (it != config->faults.end()) {
-            for (const FaultRule& rule : it->second)
-                if (rule.occurrence == 0 || rule.occurrence == occurrence) m_fault = rule.error;
+            for (const FaultRule& rule : it->second) {
+                if (rule.occurrence != 0 && rule.occurrence != occurrence) continue;
+                action = rule.action;
+                m_fault = rule.error;
+            }
         }
     }
     if (config->countCalls) {
+        std::string injected = action == FaultRule::kKill  ? "kill"
+                               : action == FaultRule::kCut ? "cut"
+                                                           : std::to_string(m_fault);
         std::string line = std::to_string(getpid()) + "\t" + function + "\t" + std::to_string(occurrence) + "\t" +
-                           std::to_string(m_fault) + "\t" + subject.text();
+                           injected + "\t" + subject.text();
         std::string more = detail.text();
         if (!more.empty()) line += "\t" + more;
         appendCallLine(*config, line + "\n");
     }
+    if (action == FaultRule::kKill) endProcess();
+    m_cut = action == FaultRule::kCut;
 }
 
 ApiCall::~ApiCall() {
     if (--t_depth == 0) pinMachine(nullptr);
+}
+
+[[noreturn]] void endProcess() {
+    raise(SIGKILL);
+    for (;;) pause();  // SIGKILL cannot be blocked: never reached
 }
 
 HRESULT ApiCall::hresult() const {

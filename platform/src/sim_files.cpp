@@ -14,7 +14,9 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace plxsim {
@@ -103,14 +105,20 @@ DWORD errnoToError(int err, const std::string& host) {
 
 class FileObject : public KernelObject {
 public:
-    FileObject(int fd, const Wants& w) : m_fd(fd), m_wants(w) {}
+    FileObject(int fd, const Wants& w, DWORD linkAttributes = 0)
+        : m_fd(fd), m_wants(w), m_linkAttributes(linkAttributes) {}
     ~FileObject() override { close(m_fd); }
     int fd() const { return m_fd; }
     const Wants& wants() const { return m_wants; }
+    // A handle on a symbolic link itself (an O_PATH descriptor) reads and
+    // writes nothing; its attributes are the link's.
+    bool linkItself() const { return m_linkAttributes != 0; }
+    DWORD linkAttributes() const { return m_linkAttributes; }
 
 private:
     int m_fd;
     Wants m_wants;
+    DWORD m_linkAttributes;
 };
 
 bool fail(DWORD error) {
@@ -131,10 +139,11 @@ FILETIME toFileTime(const struct timespec& ts) {
     return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
 }
 
-bool copyData(int from, int to) {
+// Copies up to limit bytes.
+bool copyData(int from, int to, uint64_t limit) {
     char buffer[65536];
-    for (;;) {
-        ssize_t n = read(from, buffer, sizeof buffer);
+    while (limit > 0) {
+        ssize_t n = read(from, buffer, static_cast<size_t>(std::min<uint64_t>(sizeof buffer, limit)));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) return true;
@@ -144,15 +153,55 @@ bool copyData(int from, int to) {
             if (w < 0) return false;
             done += w;
         }
+        limit -= static_cast<uint64_t>(n);
     }
+    return true;
+}
+
+// CreateFileW with FILE_FLAG_OPEN_REPARSE_POINT on a symbolic link: a handle
+// on the link, not on its target.  Reading and writing the link's own data is
+// not modelled, so its handle holds neither and nothing truncates it.
+HANDLE openLinkItself(const std::string& host, DWORD access, DWORD disposition, DWORD flags) {
+    struct stat own;
+    lstat(host.c_str(), &own);
+    DWORD attributes = entryAttributes(host, own);
+    DWORD error = 0;
+    if (disposition == CREATE_NEW) error = ERROR_FILE_EXISTS;
+    else if (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) error = ERROR_ACCESS_DENIED;
+    // A directory, link or not, opens only for backup semantics.
+    else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(flags & FILE_FLAG_BACKUP_SEMANTICS))
+        error = ERROR_ACCESS_DENIED;
+    else if ((accessOf(access).write || accessOf(access).del) && !fileWriteAllowed(host))
+        error = ERROR_ACCESS_DENIED;
+    if (error) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    int fd = open(host.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastError(errnoToError(errno, host));
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE handle = addHandle(std::make_unique<FileObject>(fd, Wants{}, attributes));
+    SetLastError(disposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return handle;
 }
 
 }  // namespace
+
+DWORD hostError(int err, const std::string& host) { return errnoToError(err, host); }
 
 DWORD fileAttributesOf(const struct stat& st) {
     DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
     if (!(st.st_mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
     return attributes;
+}
+
+DWORD entryAttributes(const std::string& host, const struct stat& own) {
+    if (!S_ISLNK(own.st_mode)) return fileAttributesOf(own);
+    struct stat target;
+    bool directory = stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+    return FILE_ATTRIBUTE_REPARSE_POINT | (directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE);
 }
 
 void fillTimes(const struct stat& st, FILETIME* creation, FILETIME* access, FILETIME* write) {
@@ -167,7 +216,7 @@ using namespace plxsim;
 
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
-                          DWORD /*dwFlagsAndAttributes*/, HANDLE /*hTemplateFile*/) {
+                          DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/) {
     ApiCall call("CreateFileW", lpFileName);
     if (call.fault()) return call.fail(INVALID_HANDLE_VALUE);
     if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING) {
@@ -176,6 +225,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     }
     std::string host;
     if (!resolve(lpFileName, host)) return INVALID_HANDLE_VALUE;
+    struct stat own;
+    if ((dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) && lstat(host.c_str(), &own) == 0 &&
+        S_ISLNK(own.st_mode))
+        return openLinkItself(host, dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
     Wants w = accessOf(dwDesiredAccess);
     if (dwCreationDisposition == TRUNCATE_EXISTING && !w.write) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -206,6 +259,11 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     // through (one running as root).
     if (existed && (w.write || truncates) && !(st.st_mode & S_IWUSR)) {
         SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    // The image another program has loaded must not change under it.
+    if (existed && (w.write || truncates) && fileLoaded(st)) {
+        SetLastError(ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;
     }
 
@@ -295,8 +353,8 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
     ApiCall call("SetFilePointer");
     if (call.fault()) return call.fail(INVALID_SET_FILE_POINTER);
     FileObject* file = findHandleAs<FileObject>(hFile);
-    if (!file) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!file || file->linkItself()) {
+        SetLastError(file ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
         return INVALID_SET_FILE_POINTER;
     }
     int64_t distance = lpDistanceToMoveHigh
@@ -341,10 +399,33 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
         SetLastError(ERROR_INVALID_HANDLE);
         return INVALID_FILE_SIZE;
     }
-    uint64_t size = static_cast<uint64_t>(st.st_size);
+    uint64_t size = file->linkItself() ? 0 : static_cast<uint64_t>(st.st_size);
     if (lpFileSizeHigh) *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
     if (static_cast<DWORD>(size) == INVALID_FILE_SIZE) SetLastError(NO_ERROR);
     return static_cast<DWORD>(size);
+}
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+    ApiCall call("GetFileInformationByHandle");
+    if (call.fault()) return call.fail(FALSE);
+    FileObject* file = findHandleAs<FileObject>(hFile);
+    struct stat st;
+    if (!file || fstat(file->fd(), &st) != 0) return fail(ERROR_INVALID_HANDLE);
+    if (!lpFileInformation) return fail(ERROR_NOACCESS);
+    BY_HANDLE_FILE_INFORMATION& info = *lpFileInformation;
+    info.dwFileAttributes = file->linkItself() ? file->linkAttributes() : fileAttributesOf(st);
+    fillTimes(st, &info.ftCreationTime, &info.ftLastAccessTime, &info.ftLastWriteTime);
+    // One serial per host file system, as Windows has one per volume.
+    uint64_t device = static_cast<uint64_t>(st.st_dev);
+    info.dwVolumeSerialNumber = static_cast<DWORD>(device ^ (device >> 32));
+    uint64_t size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+    info.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    info.nFileSizeLow = static_cast<DWORD>(size);
+    info.nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+    uint64_t index = static_cast<uint64_t>(st.st_ino);
+    info.nFileIndexHigh = static_cast<DWORD>(index >> 32);
+    info.nFileIndexLow = static_cast<DWORD>(index);
+    return TRUE;
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
@@ -356,9 +437,12 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     return TRUE;
 }
 
-BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists) {
-    ApiCall call("CopyFileW", lpExistingFileName, lpNewFileName);
-    if (call.fault()) return call.fail(FALSE);
+namespace plxsim {
+namespace {
+
+// CopyFileW's work; a cut copy writes only the first half of the source and
+// leaves the destination as it is then.
+BOOL copyFile(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists, bool cut) {
     std::string from, to;
     if (!resolve(lpExistingFileName, from) || !resolve(lpNewFileName, to)) return FALSE;
     struct stat st;
@@ -370,6 +454,7 @@ BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bF
     if (targetExists && target.st_dev == st.st_dev && target.st_ino == st.st_ino) return fail(ERROR_SHARING_VIOLATION);
     if (targetExists && bFailIfExists) return fail(ERROR_FILE_EXISTS);
     if (targetExists && (S_ISDIR(target.st_mode) || !(target.st_mode & S_IWUSR))) return fail(ERROR_ACCESS_DENIED);
+    if (targetExists && fileLoaded(target)) return fail(ERROR_SHARING_VIOLATION);
     if (!fileWriteAllowed(to)) return fail(ERROR_ACCESS_DENIED);
     if (!openableNow(from, Wants{true, false, false})) return fail(ERROR_SHARING_VIOLATION);
     if (targetExists && !openableNow(to, Wants{false, true, false})) return fail(ERROR_SHARING_VIOLATION);
@@ -383,7 +468,13 @@ BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bF
         close(in);
         return fail(error);
     }
-    bool ok = copyData(in, out);
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    bool ok = copyData(in, out, cut ? size / 2 : UINT64_MAX);
+    if (cut) {
+        close(in);
+        close(out);
+        return ok;
+    }
     DWORD error = ok ? 0 : (errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
     // CopyFile keeps the last write time and the attributes of the source.
     struct timespec times[2] = {st.st_atim, st.st_mtim};
@@ -401,6 +492,19 @@ BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bF
     return TRUE;
 }
 
+}  // namespace
+}  // namespace plxsim
+
+BOOL WINAPI CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists) {
+    ApiCall call("CopyFileW", lpExistingFileName, lpNewFileName);
+    if (call.fault()) return call.fail(FALSE);
+    if (call.cut()) {
+        copyFile(lpExistingFileName, lpNewFileName, bFailIfExists, true);
+        endProcess();
+    }
+    return copyFile(lpExistingFileName, lpNewFileName, bFailIfExists, false);
+}
+
 BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
     ApiCall call("MoveFileExW", lpExistingFileName, lpNewFileName);
     if (call.fault()) return call.fail(FALSE);
@@ -413,13 +517,21 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
     if (!fileWriteAllowed(from) || !fileWriteAllowed(to)) return fail(ERROR_ACCESS_DENIED);
     struct stat target;
     bool targetExists = lstat(to.c_str(), &target) == 0;
-    bool sameEntry = targetExists && target.st_ino == st.st_ino && target.st_dev == st.st_dev;
+    // The same directory entry, perhaps named in another case; another hard
+    // link of the file is another entry.
+    bool sameEntry = targetExists && to == from;
     if (targetExists && !sameEntry) {
         if (!(dwFlags & MOVEFILE_REPLACE_EXISTING)) return fail(ERROR_ALREADY_EXISTS);
         if (S_ISDIR(target.st_mode) || S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
+        // Replacing deletes the file there, which Windows refuses for a
+        // read-only one and for an image another program has loaded.
+        if (!(target.st_mode & S_IWUSR) || fileLoaded(target)) return fail(ERROR_ACCESS_DENIED);
         if (!openableNow(to, Wants{false, false, true})) return fail(ERROR_ACCESS_DENIED);
     }
     if (!S_ISDIR(st.st_mode) && !openableNow(from, Wants{false, false, true})) return fail(ERROR_SHARING_VIOLATION);
+    // Onto another name of the same file the old name goes (rename(2) would keep both).
+    if (targetExists && !sameEntry && target.st_ino == st.st_ino && target.st_dev == st.st_dev)
+        return unlink(from.c_str()) == 0 ? TRUE : fail(errnoToError(errno, from));
     if (sameEntry) {
         // Renaming to another case of the same name takes the new case.
         std::u16string given = toU16(lpNewFileName);
@@ -443,9 +555,10 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     if (!resolve(lpFileName, host)) return FALSE;
     struct stat st;
     if (lstat(host.c_str(), &st) != 0) return fail(missingPathError(host));
-    if (S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
+    // A link to a directory is a directory: RemoveDirectoryW removes it.
+    if (entryAttributes(host, st) & FILE_ATTRIBUTE_DIRECTORY) return fail(ERROR_ACCESS_DENIED);
     // Windows does not delete read-only files.
-    if (!fileWriteAllowed(host) || !(st.st_mode & S_IWUSR)) return fail(ERROR_ACCESS_DENIED);
+    if (!fileWriteAllowed(host) || !(st.st_mode & S_IWUSR) || fileLoaded(st)) return fail(ERROR_ACCESS_DENIED);
     if (!openableNow(host, Wants{false, false, true})) return fail(ERROR_SHARING_VIOLATION);
     if (unlink(host.c_str()) != 0) return fail(errnoToError(errno, host));
     return TRUE;
@@ -471,9 +584,11 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
     if (!resolve(lpPathName, host)) return FALSE;
     struct stat st;
     if (lstat(host.c_str(), &st) != 0) return fail(missingPathError(host));
-    if (!S_ISDIR(st.st_mode)) return fail(ERROR_DIRECTORY);
+    if (!(entryAttributes(host, st) & FILE_ATTRIBUTE_DIRECTORY)) return fail(ERROR_DIRECTORY);
     if (!fileWriteAllowed(host)) return fail(ERROR_ACCESS_DENIED);
-    if (rmdir(host.c_str()) != 0) return fail(errnoToError(errno, host));
+    // A link to a directory goes, and what its target holds stays.
+    if ((S_ISLNK(st.st_mode) ? unlink(host.c_str()) : rmdir(host.c_str())) != 0)
+        return fail(errnoToError(errno, host));
     return TRUE;
 }
 
@@ -482,18 +597,22 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
     if (call.fault()) return call.fail(INVALID_FILE_ATTRIBUTES);
     std::string host;
     if (!resolve(lpFileName, host)) return INVALID_FILE_ATTRIBUTES;
+    // A link reports its own attributes, as Windows reports a reparse point's.
     struct stat st;
-    if (stat(host.c_str(), &st) != 0) {
+    bool link = lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    if (!link && stat(host.c_str(), &st) != 0) {
         SetLastError(missingPathError(host));
         return INVALID_FILE_ATTRIBUTES;
     }
+    DWORD attributes = entryAttributes(host, st);
     // "file.txt\" names a directory that is not there.
     std::u16string given = toU16(lpFileName);
-    if (!S_ISDIR(st.st_mode) && !given.empty() && (given.back() == u'\\' || given.back() == u'/')) {
+    bool trailingSeparator = !given.empty() && (given.back() == u'\\' || given.back() == u'/');
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && trailingSeparator) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
-    return fileAttributesOf(st);
+    return attributes;
 }
 
 BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes) {

@@ -31,7 +31,8 @@ bool wildMatch(const char16_t* pattern, const char16_t* name) {
 
 struct FoundEntry {
     std::u16string name;
-    struct stat st;
+    struct stat st;  // the entry's own (lstat): a link is itself
+    DWORD attributes;
 };
 
 class SearchObject : public KernelObject {
@@ -42,9 +43,10 @@ public:
 
 void fill(const FoundEntry& entry, LPWIN32_FIND_DATAW data) {
     std::memset(data, 0, sizeof *data);
-    data->dwFileAttributes = fileAttributesOf(entry.st);
+    data->dwFileAttributes = entry.attributes;
+    if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) data->dwReserved0 = IO_REPARSE_TAG_SYMLINK;
     fillTimes(entry.st, &data->ftCreationTime, &data->ftLastAccessTime, &data->ftLastWriteTime);
-    if (!S_ISDIR(entry.st.st_mode)) {
+    if (S_ISREG(entry.st.st_mode)) {
         uint64_t size = static_cast<uint64_t>(entry.st.st_size);
         data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
         data->nFileSizeLow = static_cast<DWORD>(size);
@@ -98,7 +100,9 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
         if (!wildMatch(pattern.c_str(), name.c_str())) continue;
         FoundEntry entry;
         entry.name = name;
-        if (stat((prefix + "/" + e->d_name).c_str(), &entry.st) != 0) continue;  // dangling link
+        std::string host = prefix + "/" + e->d_name;
+        if (lstat(host.c_str(), &entry.st) != 0) continue;  // gone meanwhile
+        entry.attributes = entryAttributes(host, entry.st);
         search->entries.push_back(entry);
     }
     closedir(d);

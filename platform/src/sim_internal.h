@@ -55,10 +55,20 @@ bool removeHandle(HANDLE handle);
 
 // ------------------------------------------------------------------ the machine
 // machine.ini's [Faults] (see sim_faults.cpp): "Function=occurrence:error,..."
-// fails the n-th call of a function ("*" every call) with a Windows error.
+// fails the n-th call of a function ("*" every call) with a Windows error;
+// "n:kill" ends the process at that call, "n:cut" (CopyFileW) ends it halfway
+// through the copy.
 struct FaultRule {
+    enum Action { kFail, kKill, kCut };
     DWORD occurrence = 0;  // 1 for the first call; 0 for every call
-    DWORD error = 0;
+    DWORD error = 0;       // for kFail
+    Action action = kFail;
+};
+
+// A file by its host identity, which stays with it when it is renamed.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
 };
 
 // The machine is the directory named by PLX_MACHINE.  It is looked up on every
@@ -73,6 +83,10 @@ struct MachineConfig {
     // [Faults]: function name (lower case) -> the calls that fail, and Count.
     std::map<std::string, std::vector<FaultRule>> faults;
     bool countCalls = false;
+    // [Programs] Loaded: full Windows paths of the files another program has
+    // loaded as images, and those files as pinned in loaded.pins.
+    std::vector<std::u16string> loadedPaths;
+    std::vector<FileId> loadedFiles;
     std::string problem;  // the setting that does not parse; the machine cannot be used
 };
 
@@ -100,12 +114,26 @@ bool fullWindowsPath(LPCWSTR path, std::u16string& full, DWORD* error);
 // The error for a host path that does not exist: ERROR_FILE_NOT_FOUND when
 // its directory exists, else ERROR_PATH_NOT_FOUND.
 DWORD missingPathError(const std::string& host);
+// The Windows error for a failed host file call's errno on host.
+DWORD hostError(int err, const std::string& host);
 // Stops the process with a message on stderr (exit code 3): the machine is unusable.
 [[noreturn]] void fatal(const std::string& message);
+// Ends the process at once, as a power loss would: by SIGKILL, so that no
+// atexit handler, destructor or buffered write runs after it.
+[[noreturn]] void endProcess();
 
 // Windows attributes and times of a host file (for GetFileAttributesW and searches).
 DWORD fileAttributesOf(const struct stat& st);
+// The attributes of a directory entry, from its lstat: a host symbolic link is
+// a reparse point, a directory one when its target is a directory.
+DWORD entryAttributes(const std::string& host, const struct stat& own);
 void fillTimes(const struct stat& st, FILETIME* creation, FILETIME* access, FILETIME* write);
+
+// Pins config.loadedPaths in <machine>/loaded.pins and fills config.loadedFiles
+// (sim_loaded.cpp).  Runs while config is the pinned machine.
+void pinLoadedFiles(MachineConfig& config);
+// Whether another program of the machine has this file loaded as an image.
+bool fileLoaded(const struct stat& st);
 
 // Whether a standard user may write to this host path (Program Files and
 // Windows are off limits unless the machine's user is an administrator).
@@ -148,8 +176,8 @@ private:
 
 // One call of a Win32 function of the machine by the program, made at the top
 // of the function: counted per function, process and machine (and written to
-// calls.log when [Faults] Count=1), and failed when [Faults] names this
-// occurrence.  A failing function returns its documented failure result with
+// calls.log when [Faults] Count=1), and failed, or the process ended there,
+// when [Faults] names this occurrence.  A failing function returns its documented failure result with
 // fault() as its error (the last error, or the result of Reg* and HRESULT
 // functions) before it has any effect.  Calls that the machine's functions
 // make of one another belong to the outer call: they are neither counted nor
@@ -163,6 +191,8 @@ public:
 
     // The Windows error this call fails with; 0 when it runs as usual.
     DWORD fault() const { return m_fault; }
+    // Whether the call is to stop halfway and end the process (CopyFileW's "cut").
+    bool cut() const { return m_cut; }
     // What a failing function returns: its failure result, with fault() as the
     // last error; the error itself (Reg*); the error as an HRESULT
     // (HRESULT_FROM_WIN32, unless it was given as an HRESULT).
@@ -177,6 +207,7 @@ public:
 private:
     bool m_outer;
     DWORD m_fault = 0;
+    bool m_cut = false;
 };
 
 // ------------------------------------------------------------------ the program

@@ -9,6 +9,7 @@
 //   [Display]  Answers=             message box answers (ok, cancel, yes, no),
 //                                   comma-separated, taken in order by each process
 //   [Faults]   Function=n:error,... injected failures, Count=1 calls.log (sim_faults.cpp)
+//   [Programs] Loaded=C:\a.dll|...  files another program has loaded (sim_loaded.cpp)
 #include "sim_internal.h"
 
 #include <dirent.h>
@@ -121,9 +122,27 @@ void parseIni(const std::string& file, MachineConfig& config) {
             }
         } else if (section == "faults") {
             problem(parseFaultEntry(rawKey, value, where, config));
+        } else if (section == "programs" && key == "loaded") {
+            // '|' cannot occur in a Windows path.  The last Loaded line counts.
+            config.loadedPaths.clear();
+            std::istringstream list(value);
+            for (std::string item; std::getline(list, item, '|');) {
+                std::u16string path = fromUtf8(trim(item)), full;
+                if (path.empty()) continue;
+                bool absolute = path.size() >= 3 && (path[0] | 0x20) >= u'a' && (path[0] | 0x20) <= u'z' &&
+                                path[1] == u':' && (path[2] == u'\\' || path[2] == u'/');
+                if (!absolute || !fullWindowsPath(path.c_str(), full, nullptr)) {
+                    problem(where + ": " + trim(item) + " is not a full Windows path (C:\\...)");
+                    break;
+                }
+                config.loadedPaths.push_back(full);
+            }
         }
     }
 }
+
+// The machine of the call that runs on this thread (pinMachine).
+thread_local const MachineConfig* t_pinned = nullptr;
 
 // machine.ini's identity, size and modification time: a change means a new reading.
 struct IniStamp {
@@ -185,6 +204,13 @@ const MachineConfig* findMachine(bool fatalIfNone) {
         auto config = std::make_unique<MachineConfig>();
         config->dir = dir;
         if (stamp.present) parseIni(ini, *config);
+        if (config->problem.empty()) {
+            // The pins are taken on the machine being read: its paths, its drives.
+            const MachineConfig* pinned = t_pinned;
+            t_pinned = config.get();
+            pinLoadedFiles(*config);
+            t_pinned = pinned;
+        }
         entry.config = config.get();
         entry.stamp = stamp;
         kept->push_back(std::move(config));
@@ -195,8 +221,6 @@ const MachineConfig* findMachine(bool fatalIfNone) {
     }
     return entry.config;
 }
-
-thread_local const MachineConfig* t_pinned = nullptr;
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "plx_test_machine.h"
 
 #include "plx_reg_text.h"
+#include "plx_testdata.h"
 #include "plx_win32.h"
 
 #include <algorithm>
@@ -138,6 +139,47 @@ std::string plxCreateMachineDir() {
 void plxRemoveMachineDir(const std::string& dir) {
     std::error_code ignored;
     fs::remove_all(dir, ignored);
+}
+
+namespace {
+
+// Sets [Programs] Loaded on the current machine to the paths loaded now.  The
+// setting is appended: the last one counts, and machine.ini's growing size
+// tells the machine to read it again.
+void setLoaded(const std::string& path, bool loaded) {
+    static std::vector<std::string>* paths = new std::vector<std::string>;
+    if (loaded) paths->push_back(path);
+    else paths->erase(std::find(paths->begin(), paths->end(), path));
+    std::string list;
+    for (const std::string& p : *paths) list += (list.empty() ? "" : "|") + p;
+    WCHAR dir[4096];
+    DWORD n = GetEnvironmentVariableW(TEXT("PLX_MACHINE"), dir, 4096);
+    if (n == 0 || n >= 4096) throw std::runtime_error("PLX_MACHINE names no machine");
+    std::string machine = plxUtf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(dir), n));
+    appendHostFile(machine + "/machine.ini", "\n[Programs]\nLoaded=" + list + "\n");
+}
+
+}  // namespace
+
+PlxLoadedImage::PlxLoadedImage(std::string windowsPath) : m_path(std::move(windowsPath)) {
+    if constexpr (PLX_SIMULATED_MACHINE) {
+        setLoaded(m_path, true);
+        m_loaded = true;
+    } else {
+        m_module = LoadLibraryExW(w(wide(m_path)), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+        m_loaded = m_module != nullptr;
+    }
+}
+
+PlxLoadedImage::~PlxLoadedImage() {
+    if (!m_loaded) return;
+    if constexpr (PLX_SIMULATED_MACHINE) setLoaded(m_path, false);
+    else FreeLibrary(static_cast<HMODULE>(m_module));
+}
+
+std::string plxStandInLibrary() {
+    const char* name = sizeof(void*) == 8 ? "\\plxpwm_ie_com_x64.dll" : "\\plxpwm_ie_com.dll";
+    return std::string(PLX_TESTDATA_DIR_UTF8) + name;
 }
 
 bool plxIsWine() {

@@ -67,6 +67,30 @@ std::string plxCreateMachineDir();
 // Removes a machine directory and everything in it.
 void plxRemoveMachineDir(const std::string& dir);
 
+// A file that another program has loaded as an image, for the life of the
+// object: on Windows (and Wine) this process loads it with LoadLibraryExW and
+// DONT_RESOLVE_DLL_REFERENCES, so it must be a library of the process's own
+// architecture (plxStandInLibrary()); on the simulated machine its path joins
+// [Programs] Loaded in the current machine's machine.ini.
+class PlxLoadedImage {
+public:
+    explicit PlxLoadedImage(std::string windowsPath);
+    ~PlxLoadedImage();
+    PlxLoadedImage(const PlxLoadedImage&) = delete;
+    PlxLoadedImage& operator=(const PlxLoadedImage&) = delete;
+    bool loaded() const { return m_loaded; }
+
+private:
+    std::string m_path;
+    void* m_module = nullptr;
+    bool m_loaded;
+};
+
+// The stand-in add-on library of this process's architecture, as a Windows
+// path (UTF-8): plxpwm_ie_com_x64.dll in a 64-bit process, plxpwm_ie_com.dll
+// in a 32-bit one.
+std::string plxStandInLibrary();
+
 // Whether the test runs under Wine (false on the simulated machine).
 bool plxIsWine();
 

@@ -67,7 +67,10 @@ inline void removeTree(const Text& dir) {
             Text name = data.cFileName;
             if (name == text(".") || name == text("..")) continue;
             Text path = dir + text("\\") + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(path);
+            const DWORD linkToDirectory = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+            // A link to a directory goes alone, never what its target holds.
+            if ((data.dwFileAttributes & linkToDirectory) == linkToDirectory) RemoveDirectoryW(path.c_str());
+            else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(path);
             else DeleteFileW(path.c_str());
         } while (FindNextFileW(search, &data));
         FindClose(search);

@@ -212,6 +212,9 @@ TEST_F(FileCopyMove, MoveFileExReplaceSemantics) {
 
     EXPECT_TRUE(MoveFileExW(bak.c_str(), a.c_str(), 0));
     EXPECT_EQ("installed", readFile(a));
+    ASSERT_TRUE(CreateDirectoryW(bak.c_str(), nullptr));
+    EXPECT_FALSE(MoveFileExW(a.c_str(), bak.c_str(), MOVEFILE_REPLACE_EXISTING)) << "onto a folder";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
 
     EXPECT_TRUE(MoveFileExW(a.c_str(), path("LIB.dll").c_str(), 0)) << "a new case of the same name";
     WIN32_FIND_DATAW data;
@@ -222,6 +225,17 @@ TEST_F(FileCopyMove, MoveFileExReplaceSemantics) {
         EXPECT_EQ("LIB.dll", narrow(data.cFileName));
     }
     FindClose(search);
+}
+
+TEST_F(FileCopyMove, MoveFileExDoesNotReplaceAReadOnlyFile) {
+    if (plxIsWine()) GTEST_SKIP() << "Wine 8 replaces a read-only file";
+    Text a = path("new.dll"), ro = path("ro.dll");
+    ASSERT_TRUE(writeFile(a, "new") && writeFile(ro, "kept"));
+    ASSERT_TRUE(SetFileAttributesW(ro.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(MoveFileExW(a.c_str(), ro.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_EQ("kept", readFile(ro));
+    SetFileAttributesW(ro.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(FileCopyMove, DeleteFile) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <functional>
 #include <sstream>
 
@@ -162,7 +164,8 @@ TEST(InjectedFaults, CallsAreCountedPerMachine) {
 TEST(InjectedFaults, BadEntryStopsWithAMessage) {
     const std::pair<const char*, const char*> kBad[] = {
         {"CopyFileX", "1:5"},  {"lstrlenW", "1:5"}, {"CopyFileW", "0:5"},
-        {"CopyFileW", "2"},    {"CopyFileW", "2:0"}, {"Count", "2"}};
+        {"CopyFileW", "2"},    {"CopyFileW", "2:0"}, {"Count", "2"},
+        {"CopyFileW", "*:kill"}, {"DeleteFileW", "1:cut"}};
     for (const auto& bad : kBad) {
         TestMachine m;
         m.ini("Faults", bad.first, bad.second).create();
@@ -172,5 +175,35 @@ TEST(InjectedFaults, BadEntryStopsWithAMessage) {
         });
         EXPECT_EQ(3, child.exitCode) << bad.first << "=" << bad.second;
         EXPECT_NE(std::string::npos, child.err.find(std::string(bad.first) + "=" + bad.second)) << child.err;
+    }
+}
+
+TEST(InjectedFaults, KillEndsTheProcessBeforeTheCallHasAnyEffect) {
+    TestMachine m;
+    m.ini("Faults", "DeleteFileW", "2:kill").create();
+    static std::string s_dir;
+    s_dir = m.dir() + "/drive_c/ProgramData/";
+    hostWrite(s_dir + "first.txt", "x");
+    hostWrite(s_dir + "second.txt", "x");
+    ChildResult child = runChild([]() -> int {
+        std::atexit([] { hostWrite(s_dir + "atexit.txt", "ran"); });
+        DeleteFileW(u"C:\\ProgramData\\first.txt");
+        DeleteFileW(u"C:\\ProgramData\\second.txt");
+        std::exit(0);  // runs the handler unless the process was killed
+    });
+    EXPECT_EQ(SIGKILL, child.signal);
+    EXPECT_FALSE(hostExists(s_dir + "first.txt")) << "the first call ran";
+    EXPECT_TRUE(hostExists(s_dir + "second.txt"));
+    EXPECT_FALSE(hostExists(s_dir + "atexit.txt")) << "nothing runs after the kill";
+}
+
+TEST(InjectedFaults, CutCopyLeavesTheFirstHalfUnderTheDestinationsName) {
+    for (const auto& row : {std::make_pair("0123456789", "01234"), std::make_pair("x", ""), std::make_pair("", "")}) {
+        TestMachine m;
+        m.ini("Faults", "CopyFileW", "1:cut").create();
+        hostWrite(m.dir() + "/drive_c/ProgramData/source.txt", row.first);
+        EXPECT_EQ(SIGKILL, runChild([] { return CopyFileW(kSource, u"C:\\ProgramData\\copy.txt", FALSE); }).signal);
+        EXPECT_TRUE(hostExists(m.dir() + "/drive_c/ProgramData/copy.txt")) << row.first;
+        EXPECT_EQ(row.second, hostRead(m.dir() + "/drive_c/ProgramData/copy.txt"));
     }
 }

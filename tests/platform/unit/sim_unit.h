@@ -41,8 +41,9 @@ inline std::string narrow(const std::u16string& text) {
 }
 
 struct ChildResult {
-    int exitCode = -1;
-    std::string err;  // what the child wrote to stderr
+    int exitCode = -1;  // -1 when a signal ended the child
+    int signal = 0;     // the signal that ended it
+    std::string err;    // what the child wrote to stderr
 };
 
 // Runs body in a forked child with stdin from /dev/null; its result is the exit code.
@@ -66,6 +67,7 @@ inline ChildResult runChild(const std::function<int()>& body) {
     int status = 0;
     waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return result;
 }
 
