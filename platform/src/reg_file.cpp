@@ -186,8 +186,8 @@ void RegKey::recordKeyRemoved(const RegKey& sub) {
 }
 
 const std::vector<std::u16string>& RegTree::machineRoots() {
-    static const std::vector<std::u16string> names{u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER", u"HKEY_LOCAL_MACHINE",
-                                                   u"HKEY_USERS", u"HKEY_CURRENT_CONFIG"};
+    static const std::vector<std::u16string> names{u"HKEY_CURRENT_USER", u"HKEY_LOCAL_MACHINE", u"HKEY_USERS",
+                                                   u"HKEY_CURRENT_CONFIG"};
     return names;
 }
 
@@ -455,6 +455,14 @@ private:
         bool remove = !inner.empty() && inner[0] == u'-';
         if (remove) inner = inner.substr(1);
         if (!splitSectionPath(inner, m_parts)) return bad("a section that names no key");
+        // Keys below HKEY_CLASSES_ROOT are the machine's classes, where
+        // regedit's import puts keys that are new to both hives.
+        static const View machineClasses[] = {u"HKEY_LOCAL_MACHINE", u"SOFTWARE", u"Classes"};
+        if (equalNoCase(std::u16string(m_parts[0]), u"HKEY_CLASSES_ROOT") && (!remove || m_parts.size() > 1) &&
+            m_tree.isAllowedRoot(u"HKEY_LOCAL_MACHINE")) {
+            m_parts.erase(m_parts.begin());
+            m_parts.insert(m_parts.begin(), std::begin(machineClasses), std::end(machineClasses));
+        }
         const std::u16string rootName(m_parts[0]);
         if (!m_tree.isAllowedRoot(rootName)) return bad("a section below an unknown root key");
         if (m_parts.size() - 1 > kMostKeyLevels) return bad("a key deeper than the 512 levels of a registry tree");

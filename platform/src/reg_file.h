@@ -88,7 +88,9 @@ public:
     RegTree(const RegTree&) = delete;
     RegTree& operator=(const RegTree&) = delete;
 
-    // The five predefined roots of a machine.
+    // The roots of a machine's hives: the predefined keys but for
+    // HKEY_CLASSES_ROOT, a view of two hives' classes.  A file's keys below
+    // HKEY_CLASSES_ROOT are read as the machine's, HKLM\SOFTWARE\Classes.
     static const std::vector<std::u16string>& machineRoots();
 
     // Roots are created on demand, but only those named in allowed (empty

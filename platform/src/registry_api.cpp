@@ -20,15 +20,25 @@ namespace {
 enum class View { Single, Wow32, Wow64 };
 
 const char16_t kLocalMachine[] = u"HKEY_LOCAL_MACHINE";
+const char16_t kCurrentUser[] = u"HKEY_CURRENT_USER";
 // Root name of the files RegSaveKeyW writes: the saved key itself.
 const char16_t kSavedRoot[] = u"SAVED_KEY";
 
 const REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
 
+// The key behind a handle: where it lies in the tree, after WOW64
+// redirection, and the view it was opened in.  Keys opened or created below
+// a handle keep its view whatever view flag their call names, as on
+// Windows 7 (Vista took each call's flag); below a predefined key the call's
+// flag chooses.  A key of HKEY_CLASSES_ROOT also keeps its path below that
+// root: the keys below it are looked for in both hives again.
 struct KeyRef {
-    std::u16string root;
-    std::vector<std::u16string> path;  // as the program named it, before redirection
+    std::u16string root;               // the hive's root, HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, ...
+    std::vector<std::u16string> path;  // below root
     View view = View::Single;
+    bool predefined = false;
+    bool classes = false;
+    std::vector<std::u16string> classesPath;  // below HKEY_CLASSES_ROOT
     REGSAM access = 0;
 };
 
@@ -38,67 +48,66 @@ public:
     KeyRef ref;
 };
 
-View defaultView() { return machine().x64 ? View::Wow32 : View::Single; }
-
-View viewFor(REGSAM sam, View current) {
+View viewFor(REGSAM sam) {
     if (!machine().x64) return View::Single;
     if (sam & KEY_WOW64_64KEY) return View::Wow64;
-    if (sam & KEY_WOW64_32KEY) return View::Wow32;
-    return current == View::Single ? View::Wow32 : current;
+    return View::Wow32;  // asked for, or the program's own
 }
 
-const char16_t* predefinedRoot(HKEY hKey) {
+// The predefined keys.  HKEY_CLASSES_ROOT is no hive but the merged view of
+// the machine's and the user's classes (see placeClassesKey); its own values
+// are those of the machine's classes key.
+bool predefinedKey(HKEY hKey, KeyRef& ref) {
     static const struct {
         HKEY handle;
-        const char16_t* name;
-    } roots[] = {{HKEY_CLASSES_ROOT, u"HKEY_CLASSES_ROOT"},
-                 {HKEY_CURRENT_USER, u"HKEY_CURRENT_USER"},
+        const char16_t* root;
+    } roots[] = {{HKEY_CLASSES_ROOT, kLocalMachine},
+                 {HKEY_CURRENT_USER, kCurrentUser},
                  {HKEY_LOCAL_MACHINE, kLocalMachine},
                  {HKEY_USERS, u"HKEY_USERS"},
                  {HKEY_CURRENT_CONFIG, u"HKEY_CURRENT_CONFIG"}};
-    for (const auto& root : roots)
-        if (root.handle == hKey) return root.name;
-    return nullptr;
+    for (const auto& r : roots) {
+        if (r.handle != hKey) continue;
+        ref = KeyRef();
+        ref.root = r.root;
+        ref.view = viewFor(0);
+        ref.predefined = true;
+        ref.access = KEY_ALL_ACCESS;
+        if (hKey == HKEY_CLASSES_ROOT) {
+            ref.classes = true;
+            ref.path = {u"SOFTWARE", u"Classes"};
+        }
+        return true;
+    }
+    return false;
 }
 
 LSTATUS resolveHandle(HKEY hKey, KeyRef& ref) {
-    if (const char16_t* root = predefinedRoot(hKey)) {
-        ref = KeyRef{root, {}, defaultView(), KEY_ALL_ACCESS};
-        return ERROR_SUCCESS;
-    }
+    if (predefinedKey(hKey, ref)) return ERROR_SUCCESS;
     auto* object = findHandleAs<RegistryKeyObject>(reinterpret_cast<HANDLE>(hKey));
     if (!object) return ERROR_INVALID_HANDLE;
     ref = object->ref;
     return ERROR_SUCCESS;
 }
 
-// Appends a relative key path ("a\b", trailing "\" allowed) to ref.
-LSTATUS appendSubKey(KeyRef& ref, LPCWSTR subKey) {
+// Appends a relative key path ("a\b", trailing "\" allowed, so "\" alone
+// names the key itself) to path.
+LSTATUS appendSubKey(std::vector<std::u16string>& path, LPCWSTR subKey) {
     std::u16string text = toU16(subKey);
+    while (!text.empty() && text.back() == u'\\') text.pop_back();
     if (text.empty()) return ERROR_SUCCESS;
     if (text[0] == u'\\') return ERROR_BAD_PATHNAME;
-    while (!text.empty() && text.back() == u'\\') text.pop_back();
     for (auto& part : splitKeyPath(text)) {
         if (part.empty()) return ERROR_BAD_PATHNAME;
-        ref.path.push_back(std::move(part));
+        path.push_back(std::move(part));
     }
     return ERROR_SUCCESS;
 }
 
-// The key lpSubKey names below hKey: base is hKey's own key, and ref, the sub
-// key, starts with base's access and takes the view that samDesired asks for
-// (base's own when it names none).
-LSTATUS subKeyOf(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, KeyRef& base, KeyRef& ref) {
-    LSTATUS status = resolveHandle(hKey, base);
-    if (status != ERROR_SUCCESS) return status;
-    ref = base;
-    ref.view = viewFor(samDesired, base.view);
-    return appendSubKey(ref, lpSubKey);
-}
-
 // Sub keys of HKLM\SOFTWARE that 64-bit Windows (7 and later) shares between
 // the views rather than redirecting them to SOFTWARE\WOW6432Node; of the
-// shared Classes, these sub keys are redirected to SOFTWARE\Classes\Wow6432Node.
+// shared Classes, and of the user's HKCU\Software\Classes, these sub keys
+// are redirected to Classes\Wow6432Node.
 const std::u16string kRedirectionNode = u"WOW6432Node";
 const char16_t* const kSharedSoftwareKeys[] = {u"Classes", u"Policies"};
 const char16_t* const kRedirectedClassesKeys[] = {u"CLSID", u"DirectShow", u"Interface", u"Media Type",
@@ -111,50 +120,117 @@ bool named(const std::u16string& name, const char16_t* const (&names)[N]) {
     return false;
 }
 
-// Where WOW64 redirection puts "WOW6432Node" into the key's path: before
-// the component at the index returned, or nowhere (npos).
-size_t redirectionAt(const KeyRef& ref) {
-    const std::vector<std::u16string>& path = ref.path;
-    if (ref.view != View::Wow32 || !equalNoCase(ref.root, kLocalMachine) || path.empty() ||
-        !equalNoCase(path[0], u"SOFTWARE"))
-        return std::u16string::npos;
-    if (path.size() > 1 && equalNoCase(path[1], kRedirectionNode)) return std::u16string::npos;  // named explicitly
-    if (path.size() > 1 && named(path[1], kSharedSoftwareKeys)) {
-        if (equalNoCase(path[1], u"Classes") && path.size() > 2 && named(path[2], kRedirectedClassesKeys)) return 2;
-        return std::u16string::npos;
-    }
-    return 1;
+// WOW64 redirection of a key of the 32-bit view: "WOW6432Node" goes into its
+// path where the view's keys branch off.  A path that names the node there
+// already is left alone, so a path redirected once stays as it is.
+void redirect(KeyRef& ref) {
+    std::vector<std::u16string>& path = ref.path;
+    if (ref.view != View::Wow32 || path.empty() || !equalNoCase(path[0], u"SOFTWARE")) return;
+    const bool machineKey = equalNoCase(ref.root, kLocalMachine);
+    if (!machineKey && !equalNoCase(ref.root, kCurrentUser)) return;
+    size_t at;
+    if (path.size() > 2 && equalNoCase(path[1], u"Classes") && named(path[2], kRedirectedClassesKeys))
+        at = 2;
+    else if (machineKey && (path.size() == 1 || (!equalNoCase(path[1], kRedirectionNode) &&
+                                                 !named(path[1], kSharedSoftwareKeys))))
+        at = 1;
+    else
+        return;
+    path.insert(path.begin() + static_cast<std::ptrdiff_t>(at), kRedirectionNode);
 }
 
-// The key's place in the tree after WOW64 redirection.
-std::vector<std::u16string> realPath(const KeyRef& ref) {
-    std::vector<std::u16string> path = ref.path;
-    size_t at = redirectionAt(ref);
-    if (at != std::u16string::npos) path.insert(path.begin() + static_cast<std::ptrdiff_t>(at), kRedirectionNode);
-    return path;
+// The key lpSubKey names below hKey: base is hKey's own key; ref, the sub
+// key, starts with base's access and view.  A key of HKEY_CLASSES_ROOT is
+// placed in its hive only under the registry lock (placeClassesKey).
+LSTATUS subKeyOf(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, KeyRef& base, KeyRef& ref) {
+    LSTATUS status = resolveHandle(hKey, base);
+    if (status != ERROR_SUCCESS) return status;
+    ref = base;
+    ref.predefined = false;
+    if (base.predefined) ref.view = viewFor(samDesired);
+    status = appendSubKey(ref.classes ? ref.classesPath : ref.path, lpSubKey);
+    if (!ref.classes) redirect(ref);
+    return status;
 }
 
-// The key at realPath(ref), found without making that path.
-RegKey* lookup(RegTree& tree, const KeyRef& ref) {
-    const size_t at = redirectionAt(ref);
-    RegKey* key = tree.root(ref.root, false);
-    for (size_t i = 0; key && i <= ref.path.size(); ++i) {
-        if (i == at) key = key->findSub(kRedirectionNode);
-        if (key && i < ref.path.size()) key = key->findSub(ref.path[i]);
-    }
-    return key;
+RegKey* lookup(RegTree& tree, const KeyRef& ref) { return tree.find(ref.root, ref.path); }
+
+// Puts ref, a key of HKEY_CLASSES_ROOT, at the first `depth` components of
+// its path in the user's classes or the machine's.
+void placeIn(KeyRef& ref, bool user, size_t depth) {
+    ref.root = user ? kCurrentUser : kLocalMachine;
+    ref.path = {user ? u"Software" : u"SOFTWARE", u"Classes"};
+    ref.path.insert(ref.path.end(), ref.classesPath.begin(),
+                    ref.classesPath.begin() + static_cast<std::ptrdiff_t>(depth));
+    redirect(ref);
 }
+
+// The merged view: a key of HKEY_CLASSES_ROOT is the user's key when there is
+// one, else the machine's.  One that is in neither goes where its nearest
+// parent is, so that a new key below the root is the machine's.
+void placeClassesKey(RegTree& tree, KeyRef& ref) {
+    for (size_t depth = ref.classesPath.size(); depth > 0; --depth) {
+        for (bool user : {true, false}) {
+            KeyRef candidate = ref;
+            placeIn(candidate, user, depth);
+            if (lookup(tree, candidate)) return placeIn(ref, user, ref.classesPath.size());
+        }
+    }
+    placeIn(ref, false, ref.classesPath.size());
+}
+
+// The sub keys a handle lists, in name order: a key's own, and for a key of
+// HKEY_CLASSES_ROOT those of the same key in the other hive as well, the
+// user's where both have one of a name.
+class SubKeyList {
+public:
+    SubKeyList(RegTree& tree, const KeyRef& ref, const RegKey& key) : m_own(key.subKeys()) {
+        if (!ref.classes) return;
+        const bool inUser = equalNoCase(ref.root, kCurrentUser);
+        KeyRef other = ref;
+        placeIn(other, !inUser, other.classesPath.size());
+        const RegKey* partner = lookup(tree, other);
+        if (!partner) return;
+        const auto& user = inUser ? m_own : partner->subKeys();
+        const auto& machine = inUser ? partner->subKeys() : m_own;
+        auto u = user.begin(), m = machine.begin();
+        while (u != user.end() || m != machine.end()) {
+            if (u == user.end() || (m != machine.end() && (*m)->sortKey() < (*u)->sortKey())) {
+                m_merged.push_back(m++->get());
+                continue;
+            }
+            if (m != machine.end() && (*m)->sortKey() == (*u)->sortKey()) ++m;
+            m_merged.push_back(u++->get());
+        }
+        m_isMerged = true;
+    }
+    size_t size() const { return m_isMerged ? m_merged.size() : m_own.size(); }
+    const RegKey& operator[](size_t i) const { return m_isMerged ? *m_merged[i] : *m_own[i]; }
+
+private:
+    const std::vector<std::unique_ptr<RegKey>>& m_own;
+    std::vector<const RegKey*> m_merged;
+    bool m_isMerged = false;
+};
 
 // A standard user (not elevated) may read HKEY_LOCAL_MACHINE but not change it.
 bool standardUserBlocked(const KeyRef& ref) { return !machine().administrator && equalNoCase(ref.root, kLocalMachine); }
+
+// The rights a handle is granted: those asked for, and for MAXIMUM_ALLOWED
+// every right the user holds on the key.
+REGSAM grantedAccess(REGSAM samDesired, const KeyRef& ref) {
+    REGSAM access = samDesired & ~static_cast<REGSAM>(KEY_WOW64_RES | MAXIMUM_ALLOWED);
+    if (samDesired & MAXIMUM_ALLOWED) access |= standardUserBlocked(ref) ? KEY_READ : KEY_ALL_ACCESS;
+    return access;
+}
 
 HKEY newHandle(KeyRef ref) {
     return reinterpret_cast<HKEY>(addHandle(std::make_unique<RegistryKeyObject>(std::move(ref))));
 }
 
-// Runs fn(key) on the key behind a handle opened with the rights in need.
+// Runs fn(tree, ref, key) on the key behind a handle opened with the rights in need.
 template <class F>
-LSTATUS onKey(HKEY hKey, REGSAM need, bool modifies, F fn) {
+LSTATUS onKeyOf(HKEY hKey, REGSAM need, bool modifies, F fn) {
     KeyRef ref;
     LSTATUS status = resolveHandle(hKey, ref);
     if (status != ERROR_SUCCESS) return status;
@@ -162,10 +238,16 @@ LSTATUS onKey(HKEY hKey, REGSAM need, bool modifies, F fn) {
     if (modifies && standardUserBlocked(ref)) return ERROR_ACCESS_DENIED;
     auto body = [&](RegTree& tree) -> LSTATUS {
         RegKey* key = lookup(tree, ref);
-        return key ? fn(*key) : ERROR_KEY_DELETED;
+        return key ? fn(tree, ref, *key) : ERROR_KEY_DELETED;
     };
     RegistryStore& store = RegistryStore::instance();
     return modifies ? store.write(body) : store.read(body);
+}
+
+// Runs fn(key) on the key behind a handle opened with the rights in need.
+template <class F>
+LSTATUS onKey(HKEY hKey, REGSAM need, bool modifies, F fn) {
+    return onKeyOf(hKey, need, modifies, [&](RegTree&, const KeyRef&, RegKey& key) { return fn(key); });
 }
 
 // Copies name and its terminator into buffer of *count characters.
@@ -211,19 +293,28 @@ using namespace plxsim;
 LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
     (void)ulOptions;  // REG_OPTION_OPEN_LINK: the machine has no symbolic links
     if (!phkResult) return ERROR_INVALID_PARAMETER;
-    *phkResult = nullptr;
     ApiCall call("RegOpenKeyExW", lpSubKey, CallSubject::hex(samDesired));
-    if (call.fault()) return call.status();
+    if (call.fault()) {
+        *phkResult = nullptr;
+        return call.status();
+    }
+    if (!hKey) return ERROR_INVALID_HANDLE;  // refused before the result is written
+    *phkResult = nullptr;
     KeyRef base;
+    if ((!lpSubKey || !*lpSubKey) && predefinedKey(hKey, base)) {
+        *phkResult = hKey;  // a predefined key is handed back itself
+        return ERROR_SUCCESS;
+    }
     KeyRef ref;
     LSTATUS status = subKeyOf(hKey, lpSubKey, samDesired, base, ref);
     if (status != ERROR_SUCCESS) return status;
-    ref.access = samDesired & ~static_cast<REGSAM>(KEY_WOW64_RES);
     status = RegistryStore::instance().read([&](RegTree& tree) -> LSTATUS {
         if (!lookup(tree, base)) return ERROR_KEY_DELETED;
+        if (ref.classes) placeClassesKey(tree, ref);
         return lookup(tree, ref) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
     if (status != ERROR_SUCCESS) return status;
+    ref.access = grantedAccess(samDesired, ref);
     if ((ref.access & kWriteRights) && standardUserBlocked(ref)) return ERROR_ACCESS_DENIED;
     *phkResult = newHandle(std::move(ref));
     return ERROR_SUCCESS;
@@ -243,12 +334,13 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWS
     KeyRef ref;
     LSTATUS status = subKeyOf(hKey, lpSubKey, samDesired, base, ref);
     if (status != ERROR_SUCCESS) return status;
-    ref.access = samDesired & ~static_cast<REGSAM>(KEY_WOW64_RES);
     const bool makeVolatile = (dwOptions & REG_OPTION_VOLATILE) != 0;
     DWORD disposition = REG_OPENED_EXISTING_KEY;
     status = RegistryStore::instance().write([&](RegTree& tree) -> LSTATUS {
         if (!lookup(tree, base)) return ERROR_KEY_DELETED;
-        std::vector<std::u16string> path = realPath(ref);
+        if (ref.classes) placeClassesKey(tree, ref);
+        ref.access = grantedAccess(samDesired, ref);
+        const std::vector<std::u16string>& path = ref.path;
         RegKey* key = tree.root(ref.root, true);
         size_t depth = 0;
         while (depth < path.size()) {
@@ -276,7 +368,8 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWS
 LSTATUS WINAPI RegCloseKey(HKEY hKey) {
     ApiCall call("RegCloseKey");
     if (call.fault()) return call.status();
-    if (predefinedRoot(hKey)) return ERROR_SUCCESS;
+    KeyRef predefined;
+    if (predefinedKey(hKey, predefined)) return ERROR_SUCCESS;
     if (!findHandleAs<RegistryKeyObject>(reinterpret_cast<HANDLE>(hKey))) return ERROR_INVALID_HANDLE;
     removeHandle(reinterpret_cast<HANDLE>(hKey));
     return ERROR_SUCCESS;
@@ -312,16 +405,19 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DW
     (void)Reserved;
     ApiCall call("RegSetValueExW", lpValueName);
     if (call.fault()) return call.status();
-    if (!lpData && cbData) return ERROR_NOACCESS;
+    std::vector<BYTE> data(cbData);
+    if (cbData && !copyFromProgram(data.data(), lpData, cbData)) return ERROR_NOACCESS;
     // A string whose size leaves out its terminator, while the character after
     // it is one, is stored with the terminator: Windows reads that character too.
-    bool text = dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
-    if (text && cbData >= sizeof(WCHAR)) {
-        const WCHAR* chars = reinterpret_cast<const WCHAR*>(lpData);
-        if (chars[cbData / sizeof(WCHAR) - 1] != 0 && chars[cbData / sizeof(WCHAR)] == 0) cbData += sizeof(WCHAR);
+    const bool text = dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
+    const size_t chars = cbData / sizeof(WCHAR);
+    WCHAR next = 1;
+    if (text && chars && (data[2 * chars - 2] || data[2 * chars - 1]) &&
+        copyFromProgram(&next, lpData + 2 * chars, sizeof next) && next == 0) {
+        std::vector<BYTE> counted(cbData + sizeof(WCHAR));
+        if (copyFromProgram(counted.data(), lpData, counted.size())) data = std::move(counted);
     }
     const std::u16string name = toU16(lpValueName);
-    std::vector<BYTE> data(lpData, lpData + (lpData ? cbData : 0));
     return onKey(hKey, KEY_SET_VALUE, true, [&](RegKey& key) -> LSTATUS {
         key.setValue(name, dwType, std::move(data));
         return ERROR_SUCCESS;
@@ -340,11 +436,12 @@ namespace {
 
 // Deletes the key at ref: a key with sub keys only when whole is set
 // (RegDeleteTreeW), never a root.
-LSTATUS deleteKey(const KeyRef& base, const KeyRef& ref, bool whole) {
+LSTATUS deleteKey(const KeyRef& base, KeyRef ref, bool whole) {
     return RegistryStore::instance().write([&](RegTree& tree) -> LSTATUS {
         if (!lookup(tree, base)) return ERROR_KEY_DELETED;
-        std::vector<std::u16string> path = realPath(ref);
-        RegKey* key = tree.find(ref.root, path);
+        if (ref.classes) placeClassesKey(tree, ref);
+        const std::vector<std::u16string>& path = ref.path;
+        RegKey* key = lookup(tree, ref);
         if (!key) return ERROR_FILE_NOT_FOUND;
         if (path.empty() || standardUserBlocked(ref)) return ERROR_ACCESS_DENIED;
         if (!whole && !key->subKeys().empty()) return ERROR_ACCESS_DENIED;
@@ -396,9 +493,10 @@ LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lp
     ApiCall call("RegEnumKeyExW", dwIndex);
     if (call.fault()) return call.status();
     if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
-    return onKey(hKey, KEY_ENUMERATE_SUB_KEYS, false, [&](RegKey& key) -> LSTATUS {
-        if (dwIndex >= key.subKeys().size()) return ERROR_NO_MORE_ITEMS;
-        LSTATUS status = copyName(key.subKeys()[dwIndex]->name, lpName, lpcchName);
+    return onKeyOf(hKey, KEY_ENUMERATE_SUB_KEYS, false, [&](RegTree& tree, const KeyRef& ref, RegKey& key) -> LSTATUS {
+        SubKeyList subKeys(tree, ref, key);
+        if (dwIndex >= subKeys.size()) return ERROR_NO_MORE_ITEMS;
+        LSTATUS status = copyName(subKeys[dwIndex].name, lpName, lpcchName);
         if (status != ERROR_SUCCESS) return status;  // Windows leaves the count as it was
         if (lpClass && lpcchClass && *lpcchClass) lpClass[0] = 0;
         if (lpcchClass) *lpcchClass = 0;
@@ -416,9 +514,10 @@ LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWO
         if (dwIndex >= key.values().size()) return ERROR_NO_MORE_ITEMS;
         const RegValue& value = key.values()[dwIndex];
         LSTATUS status = copyName(value.name, lpValueName, lpcchValueName);
-        if (status != ERROR_SUCCESS) return status;
         if (lpType) *lpType = value.type;
-        return copyData(value, lpData, lpcbData);
+        if (status == ERROR_SUCCESS) return copyData(value, lpData, lpcbData);
+        if (lpcbData) *lpcbData = static_cast<DWORD>(value.data.size());  // a name too long still gives the size
+        return status;
     });
 }
 
@@ -429,16 +528,17 @@ LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, L
     ApiCall call("RegQueryInfoKeyW");
     if (call.fault()) return call.status();
     if (lpReserved) return ERROR_INVALID_PARAMETER;
-    return onKey(hKey, KEY_QUERY_VALUE, false, [&](RegKey& key) -> LSTATUS {
+    return onKeyOf(hKey, KEY_QUERY_VALUE, false, [&](RegTree& tree, const KeyRef& ref, RegKey& key) -> LSTATUS {
+        SubKeyList subKeys(tree, ref, key);
         size_t maxSub = 0, maxName = 0, maxData = 0;
-        for (const auto& sub : key.subKeys()) maxSub = std::max(maxSub, sub->name.size());
+        for (size_t i = 0; i < subKeys.size(); ++i) maxSub = std::max(maxSub, subKeys[i].name.size());
         for (const auto& value : key.values()) {
             maxName = std::max(maxName, value.name.size());
             maxData = std::max(maxData, value.data.size());
         }
         if (lpClass && lpcchClass && *lpcchClass) lpClass[0] = 0;  // keys have no class
         if (lpcchClass) *lpcchClass = 0;
-        if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key.subKeys().size());
+        if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(subKeys.size());
         if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = static_cast<DWORD>(maxSub);
         if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
         if (lpcValues) *lpcValues = static_cast<DWORD>(key.values().size());

@@ -122,14 +122,18 @@ bool replaceFile(const std::string& dir, const char* name, const std::string& by
     return true;
 }
 
+RegKey* ensureSub(RegKey* key, const char16_t* name) {
+    RegKey* sub = key->findSub(name);
+    return sub ? sub : key->addSub(name, false);
+}
+
 // Keys every Windows machine has, whether or not a hand-made file names them.
 void ensureBaseKeys(RegTree& tree, bool x64) {
     for (const auto& name : RegTree::machineRoots()) tree.root(name, true);
-    RegKey* software = tree.root(u"HKEY_LOCAL_MACHINE", true)->findSub(u"SOFTWARE");
-    if (!software) software = tree.root(u"HKEY_LOCAL_MACHINE", true)->addSub(u"SOFTWARE", false);
-    if (x64 && !software->findSub(u"WOW6432Node")) software->addSub(u"WOW6432Node", false);
-    RegKey* user = tree.root(u"HKEY_CURRENT_USER", true);
-    if (!user->findSub(u"Software")) user->addSub(u"Software", false);
+    RegKey* software = ensureSub(tree.root(u"HKEY_LOCAL_MACHINE", true), u"SOFTWARE");
+    if (x64) ensureSub(software, u"WOW6432Node");
+    ensureSub(software, u"Classes");  // the machine's classes and the user's make up HKEY_CLASSES_ROOT
+    ensureSub(ensureSub(tree.root(u"HKEY_CURRENT_USER", true), u"Software"), u"Classes");
 }
 
 // Journal bytes to the text of their whole records; `complete` is how many

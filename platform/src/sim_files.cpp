@@ -105,9 +105,18 @@ DWORD errnoToError(int err, const std::string& host) {
 
 class FileObject : public KernelObject {
 public:
-    FileObject(int fd, const Wants& w, DWORD linkAttributes = 0)
-        : m_fd(fd), m_wants(w), m_linkAttributes(linkAttributes) {}
-    ~FileObject() override { close(m_fd); }
+    // linkAttributes: a handle on a symbolic link itself; deleteOnClose: the
+    // file's host path when it goes with this handle (FILE_FLAG_DELETE_ON_CLOSE).
+    FileObject(int fd, const Wants& w, DWORD linkAttributes, std::string deleteOnClose)
+        : m_fd(fd), m_wants(w), m_linkAttributes(linkAttributes), m_deleteOnClose(std::move(deleteOnClose)) {}
+    ~FileObject() override {
+        struct stat open, named;
+        // Only the file this handle has open, not another that took its name since.
+        if (!m_deleteOnClose.empty() && fstat(m_fd, &open) == 0 && stat(m_deleteOnClose.c_str(), &named) == 0 &&
+            open.st_dev == named.st_dev && open.st_ino == named.st_ino)
+            unlink(m_deleteOnClose.c_str());
+        close(m_fd);
+    }
     int fd() const { return m_fd; }
     const Wants& wants() const { return m_wants; }
     // A handle on a symbolic link itself (an O_PATH descriptor) reads and
@@ -119,6 +128,7 @@ private:
     int m_fd;
     Wants m_wants;
     DWORD m_linkAttributes;
+    std::string m_deleteOnClose;
 };
 
 bool fail(DWORD error) {
@@ -182,7 +192,7 @@ HANDLE openLinkItself(const std::string& host, DWORD access, DWORD disposition, 
         SetLastError(errnoToError(errno, host));
         return INVALID_HANDLE_VALUE;
     }
-    HANDLE handle = addHandle(std::make_unique<FileObject>(fd, Wants{}, attributes));
+    HANDLE handle = addHandle(std::make_unique<FileObject>(fd, Wants{}, attributes, std::string()));
     SetLastError(disposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
@@ -230,6 +240,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         S_ISLNK(own.st_mode))
         return openLinkItself(host, dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
     Wants w = accessOf(dwDesiredAccess);
+    // Deleting on close takes delete access: the file's other handles must share deleting.
+    const bool deleteOnClose = (dwFlagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE) != 0;
+    w.del = w.del || deleteOnClose;
     if (dwCreationDisposition == TRUNCATE_EXISTING && !w.write) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -255,9 +268,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    // A read-only file refuses writing even to a process the host would let
-    // through (one running as root).
-    if (existed && (w.write || truncates) && !(st.st_mode & S_IWUSR)) {
+    // A read-only file refuses writing, and deleting on close, even to a
+    // process the host would let through (one running as root).
+    if (existed && (w.write || truncates || deleteOnClose) && !(st.st_mode & S_IWUSR)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
@@ -297,7 +310,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
-    HANDLE handle = addHandle(std::make_unique<FileObject>(fd, w));
+    HANDLE handle = addHandle(std::make_unique<FileObject>(fd, w, 0, deleteOnClose ? host : std::string()));
     // An existing file opened by OPEN_ALWAYS or CREATE_ALWAYS says so.
     SetLastError(existed && (dwCreationDisposition == OPEN_ALWAYS || dwCreationDisposition == CREATE_ALWAYS)
                      ? ERROR_ALREADY_EXISTS

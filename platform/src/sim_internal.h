@@ -215,6 +215,9 @@ private:
 HMODULE programModule();
 // The running program's Windows path (its host path mapped onto the machine).
 std::u16string programPath();
+// Copies size bytes of the program's memory at from to to, as the kernel
+// copies a caller's buffer: false when any of them cannot be read.
+bool copyFromProgram(void* to, const void* from, size_t size);
 
 // ------------------------------------------------------------------ registry
 // Drops the volatile registry keys: the machine restarted (ExitWindowsEx).

@@ -3,6 +3,7 @@
 #include "sim_internal.h"
 
 #include <sys/time.h>
+#include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -29,6 +30,14 @@ std::u16string programPath() {
     if (n <= 0) return u"";
     host[n] = 0;
     return windowsPath(host);
+}
+
+bool copyFromProgram(void* to, const void* from, size_t size) {
+    // The kernel reads the memory for us and answers EFAULT where a plain
+    // copy would crash.
+    struct iovec local = {to, size};
+    struct iovec remote = {const_cast<void*>(from), size};
+    return process_vm_readv(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
 }
 
 namespace {

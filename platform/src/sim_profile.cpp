@@ -9,15 +9,16 @@
 // "[name]" opens a section (what follows the ']' is ignored); a line whose
 // first character other than blanks is ';' is a comment; "key=value" is an
 // entry, blanks around key and value ignored; a line without '=' is an entry
-// without a value, which no lookup finds and no list of keys names.  Lines
-// before the first section belong to none.  Names match without regard to
-// case; only the first section of a name counts, and in it the first entry
-// of a key.
+// without a value, which no lookup finds and no list of keys names.  A line
+// that starts with a NUL is blank.  Lines before the first section belong to
+// none.  Names match without regard to case; only the first section of a
+// name counts, and in it the first entry of a key.
 //
 // Writes edit the text in place, as Windows does: lines they do not change
 // keep their bytes, comments and blank lines included, and the file keeps its
 // encoding.  A new entry follows the last entry of its section, a new section
-// goes to the end of the file; new lines are "key=value" with CR LF.
+// goes to the end of the file; new lines are "key=value" with CR LF.  A write
+// to a file that is not there creates it, even when it changes nothing.
 #include "sim_internal.h"
 
 #include <functional>
@@ -59,7 +60,7 @@ LineInfo classify(const std::u16string& text) {
     LineInfo info;
     size_t b = 0;
     while (b < text.size() && isBlank(text[b])) ++b;
-    if (b == text.size()) return info;
+    if (b == text.size() || text[b] == u'\0') return info;
     if (text[b] == u';') {
         info.kind = LineKind::comment;
     } else if (text[b] == u'[') {
@@ -400,7 +401,9 @@ BOOL editProfile(LPCWSTR fileName, const std::function<bool(Profile&)>& change) 
         SetLastError(error);
         return FALSE;
     }
-    if (change(profile) && !profile.save(path, error)) {
+    // Windows opens the file for writing even when nothing changes: a file
+    // that was not there is created, empty.
+    if ((change(profile) || !profile.existed()) && !profile.save(path, error)) {
         SetLastError(error);
         return FALSE;
     }
@@ -444,7 +447,6 @@ DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCW
 }
 
 UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault, LPCWSTR lpFileName) {
-    if (!lpAppName || !lpKeyName) return static_cast<UINT>(nDefault);
     ApiCall call("GetPrivateProfileIntW", lpFileName, lpKeyName);
     Profile profile;
     DWORD error = call.fault();
@@ -452,11 +454,16 @@ UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDef
         SetLastError(error);
         return static_cast<UINT>(nDefault);
     }
-    size_t header = profile.sectionLine(givenName(lpAppName));
-    size_t line = header == npos ? npos : profile.entryLine(header, givenName(lpKeyName));
-    std::u16string value = line == npos ? u"" : valueRead(profile.valueAt(line));
-    if (value.empty()) return static_cast<UINT>(nDefault);
-    return toInteger(value);
+    // The text GetPrivateProfileStringW reads: without a section or key, the
+    // list of names, whose first one the number is read from.
+    size_t header = lpAppName ? profile.sectionLine(givenName(lpAppName)) : npos;
+    std::vector<std::u16string> names;
+    if (!lpAppName) names = profile.sectionNames();
+    else if (header != npos && !lpKeyName) names = profile.keyNames(header);
+    size_t line = header == npos || !lpKeyName ? npos : profile.entryLine(header, givenName(lpKeyName));
+    std::u16string text = !names.empty() ? names[0] : line != npos ? valueRead(profile.valueAt(line)) : u"";
+    if (text.empty()) return static_cast<UINT>(nDefault);
+    return toInteger(text);
 }
 
 DWORD WINAPI GetPrivateProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName) {

@@ -172,6 +172,18 @@ TEST_F(CreateFileCase, ShareModesWithinTheProcess) {
     EXPECT_TRUE(DeleteFileW(f.c_str()));
 }
 
+// FILE_FLAG_DELETE_ON_CLOSE takes delete access, which other handles must share.
+TEST_F(CreateFileCase, DeleteOnCloseRemovesTheFile) {
+    Text f = path("temp.txt");
+    File temp(CreateFileW(f.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                          FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    ASSERT_TRUE(temp.valid()) << GetLastError();
+    EXPECT_FALSE(File(openWith(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING)).valid());
+    EXPECT_TRUE(File(openWith(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING)).valid());
+    temp.close();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(f.c_str()));
+}
+
 TEST_F(FileCopyMove, CopyFileReplaceSemantics) {
     Text a = path("a.txt"), b = path("b.txt");
     ASSERT_TRUE(writeFile(a, "new"));

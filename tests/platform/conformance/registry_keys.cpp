@@ -291,6 +291,31 @@ TEST_F(RegistryKeys, QueryInfoNeedsQueryValueAccess) {
                                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
 }
 
+TEST(RegistryOpen, NullParentLeavesTheResultAlone) {
+    if (plxIsWine()) GTEST_SKIP() << "Wine clears the result before it looks at the parent";
+    HKEY result = HKEY_USERS;
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegOpenKeyExW(nullptr, TEXT("Software"), 0, KEY_READ, &result));
+    EXPECT_EQ(HKEY_USERS, result);
+}
+
+// A predefined key opened without a sub key is handed back itself.
+TEST(RegistryOpen, PredefinedKeyWithoutSubKeyIsItself) {
+    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        HKEY viaNull = nullptr, viaEmpty = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(root, nullptr, 0, KEY_READ, &viaNull));
+        EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(root, TEXT(""), 0, KEY_READ, &viaEmpty));
+        EXPECT_TRUE(viaNull == root && viaEmpty == root);
+    }
+    ScopedKey slash;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, TEXT("\\"), 0, KEY_READ, slash.out()));
+}
+
+TEST_F(RegistryKeys, MaximumAllowedLetsAnAdministratorWrite) {
+    ScopedKey opened;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, path().c_str(), 0, MAXIMUM_ALLOWED, opened.out()));
+    EXPECT_EQ(ERROR_SUCCESS, setDword(opened.get(), TEXT("v"), 1));
+}
+
 TEST_F(RegistryKeys, RegistryCallsLeaveTheLastErrorAlone) {
     SetLastError(12345);
     ScopedKey none;

@@ -83,6 +83,12 @@ TEST_F(RegistryValues, DataIsStoredExactlyAsGiven) {
     EXPECT_EQ(4u, size);
 }
 
+TEST_F(RegistryValues, DataThatCannotBeReadIsNoAccess) {
+    const BYTE* unreadable = reinterpret_cast<const BYTE*>(static_cast<ULONG_PTR>(0x10));
+    EXPECT_EQ(ERROR_NOACCESS, RegSetValueExW(key(), TEXT("v"), 0, REG_BINARY, unreadable, 4));
+    EXPECT_TRUE(valueNames(key()).empty());
+}
+
 TEST_F(RegistryValues, DeleteValue) {
     ASSERT_EQ(ERROR_SUCCESS, setDword(key(), TEXT("gone"), 1));
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueW(key(), TEXT("GONE")));
@@ -96,6 +102,7 @@ TEST_F(RegistryValues, EnumValueCountsAndShortBuffers) {
     BYTE data[16];
     DWORD count = 4, type = 0, size = sizeof data;
     EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueW(key(), 0, name, &count, nullptr, &type, data, &size));
+    EXPECT_TRUE(type == REG_SZ && size == 10) << "a name too long still gives type and size";
 
     count = 16;
     size = 4;

@@ -92,6 +92,18 @@ TEST_F(RegistryViews, SubKeysOfAViewHandleStayInItsView) {
     EXPECT_TRUE(names[0] == TEXT("child"));
 }
 
+// Windows 7 keeps a handle's view for the keys below it, whatever flag their
+// call names; WOW6432Node below a 32-bit handle does not lead to that view.
+TEST_F(RegistryViews, KeysBelowAHandleKeepItsView) {
+    ScopedKey child, software, viaNode;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(key(), TEXT("child"), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                                             nullptr, child.out(), nullptr));
+    EXPECT_EQ(oneView(), keyExists(HKEY_LOCAL_MACHINE, path() + TEXT("\\child"), KEY_WOW64_64KEY));
+    ASSERT_EQ(ERROR_SUCCESS, openKey(HKEY_LOCAL_MACHINE, TEXT("SOFTWARE"), KEY_WOW64_32KEY, software));
+    WString viaNodePath = TEXT("WOW6432Node") + path().substr(8);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(software.get(), viaNodePath.c_str(), 0, KEY_READ, viaNode.out()));
+}
+
 TEST_F(RegistryViews, EnumerationAndCountsFollowTheView) {
     // The same key in the 64-bit view, with other sub keys.
     ScopedKey other, a, b, c;

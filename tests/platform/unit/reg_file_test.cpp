@@ -187,6 +187,12 @@ TEST(RegFile, WritesRegeditLayoutAndReadsItBackUnchanged) {
     EXPECT_EQ(bytes, formatRegFile(again, false));
 }
 
+TEST(RegFile, ClassesRootKeysAreTheMachinesClasses) {
+    RegTree tree;
+    EXPECT_EQ(1u, parseRegText(u"[HKEY_CLASSES_ROOT\\.plx]\n@=\"x\"\n[-HKEY_CLASSES_ROOT]\n", machineTree(tree), false).badLines);
+    EXPECT_NE(nullptr, valueAt(tree, u"HKEY_LOCAL_MACHINE", u"SOFTWARE\\Classes\\.plx", u""));
+}
+
 TEST(RegFile, LongBinaryWrapsAndSurvives) {
     RegTree tree;
     RegKey* key = machineTree(tree).root(u"HKEY_CURRENT_USER", true)->addSub(u"K", false);
