@@ -47,8 +47,10 @@ bool sameBytes(const CPLXBuffer<unsigned char>& a, const CPLXBuffer<unsigned cha
 bool readFileBytes(const CPLXWCharString& szPath, CPLXBuffer<unsigned char>& bytes)
 {
     try {
-        ScopedFile file(CreateFileW(szPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        // Renaming stays possible while it is read: a handle left open must not
+        // keep the library from being moved into place.
+        ScopedFile file(CreateFileW(szPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.isOpen())
             return false;
         DWORD dwSizeHigh = 0;

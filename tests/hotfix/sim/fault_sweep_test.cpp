@@ -4,9 +4,10 @@
 //
 // A clean run lists its calls (machine.ini [Faults] Count=1).  Each call
 // occurrence is then failed, on a fresh computer, with an error Windows gives
-// for that call; and after each failed copy, every call the installer makes
-// while it recovers (the restore, the messages, the log lines, the other
-// library) is failed as well, together with the copy.  The step that a failed
+// for that call; and after each failed replacement of a library, every call
+// the installer makes while it recovers (the restore, the clean-up, the
+// messages, the log lines, the other library) is failed as well, together
+// with the first.  The step that a failed
 // call belongs to, read from the call's name and subject, decides what the
 // installer's rules leave behind; every run must end exactly so, and every
 // installation directory must keep a whole, working library under its own name.
@@ -41,6 +42,13 @@ DWORD errorFor(const std::string& function)
         {"WriteFile", ERROR_DISK_FULL},
         {"SetFilePointer", ERROR_INVALID_PARAMETER},
         {"CloseHandle", ERROR_INVALID_HANDLE},
+        {"ReadFile", ERROR_LOCK_VIOLATION},  // another program locked a part of it
+        {"GetFileSize", ERROR_INVALID_HANDLE},
+        {"GetFileInformationByHandle", ERROR_INVALID_FUNCTION},  // a file system without it
+        {"DeleteFileW", ERROR_SHARING_VIOLATION},  // a scanner has the file open
+        {"CreateMutexW", ERROR_ACCESS_DENIED},     // another user's object of that name
+        {"WaitForSingleObject", ERROR_INVALID_HANDLE},
+        {"ReleaseMutex", ERROR_NOT_OWNER},
         {"CopyFileW", ERROR_DISK_FULL},
         {"MoveFileExW", ERROR_SHARING_VIOLATION},  // the library is in use
         {"GetCurrentDirectoryW", ERROR_NOT_ENOUGH_MEMORY},
@@ -73,23 +81,29 @@ bool endsWith(const std::string& text, const std::string& end)
 }
 
 // What a failed call changes, by the installer's rules.  index is the
-// library replacement (1, 2) or the patch log line (1, 2, ...) it concerns.
+// library (1, 2: the order of replacement) or the patch log line (1, 2, ...)
+// it concerns.
 enum class Kind {
-    None,             // a fallback covers it, or nothing depends on it
-    NotInstalled,     // the "VLSInstall" policy cannot be read: message 1180
-    Dir64Unknown,     // the 64-bit InstallPath cannot be read: both builds go to the 32-bit directory
-    NoBackup,         // the move to ".bak" failed: the copy overwrites the library
-    CopyFailed,       // restored from ".bak", messages 1200 and 1121, no record
-    RestoreFailed,    // the move back from ".bak" failed too: the ".bak" is copied back
-    NoRecord,         // the record key cannot be created: nothing is recorded
-    NoDescription,    // the record lacks "description"
-    NoUpdated,        // the record lacks "updated"
-    TextMissing,      // a message text cannot be loaded: its line has an empty text
-    LogOpenFailed,    // the log cannot be opened: the line is dropped
-    LogMarkFailed,    // the byte-order mark of a new log cannot be written: the line is dropped
-    LogSeekFailed,    // the log's end cannot be found: the line is dropped
-    LogWriteFailed,   // the line cannot be written
-    LogCloseFailed,   // the log stays open, without write sharing: the later lines cannot open it
+    None,            // a fallback covers it, or nothing depends on it
+    NotInstalled,    // the "VLSInstall" policy cannot be read: message 1180
+    Dir64Unknown,    // the 64-bit InstallPath cannot be read: nothing changes, 1200 and 1121
+    PackageBad,      // the package's library cannot be checked: nothing changes, 1200 and 1121
+    NotUpdated,      // its copy's check or its backup failed: the library stays, 1200 and 1121
+    NotCopied,       // its copy beside the installed one failed: the same, and no copy to delete
+    NotMovedIn,      // its move into place failed: the same, restored from ".bak"
+    NotVerified,     // it does not read the package's version in place: the same, restored from ".bak"
+    RestoreFailed,   // the move back from ".bak" failed too: the ".bak" is copied back and stays
+    NewLeft,         // the copy beside the library cannot be deleted: ".new" stays
+    NoRecord,        // the record key cannot be created: nothing is recorded
+    NoDescription,   // the record lacks "description"
+    NoUpdated,       // the record lacks "updated"
+    TextMissing,     // a message text cannot be loaded: its line has an empty text
+    LogOpenFailed,   // the log cannot be opened: the line is dropped
+    LogRefused,      // the opened log cannot be told from a link: the line is dropped
+    LogMarkFailed,   // the byte-order mark of a new log cannot be written: the line is dropped
+    LogSeekFailed,   // the log's end cannot be found: the line is dropped
+    LogWriteFailed,  // the line cannot be written
+    LogCloseFailed,  // the log stays open, without write sharing: the later lines cannot open it
 };
 
 struct Effect {
@@ -99,31 +113,65 @@ struct Effect {
 
 const char* kindName(Kind kind)
 {
-    static const char* const kNames[] = {"no effect",      "not installed", "64-bit directory unknown",
-                                         "no backup",      "copy failed",   "restore failed",
-                                         "no record",      "no description", "no file list",
-                                         "text missing",   "log not opened", "log mark not written",
-                                         "log end not found", "log line not written", "log not closed"};
+    static const char* const kNames[] = {"no effect",         "not installed",        "64-bit directory unknown",
+                                         "package unchecked", "library not updated",  "copy failed",
+                                         "move failed",       "check in place failed", "restore failed",
+                                         "copy left over",    "no record",            "no description",
+                                         "no file list",      "text missing",         "log not opened",
+                                         "log refused",       "log mark not written", "log end not found",
+                                         "log line not written", "log not closed"};
     static_assert(sizeof kNames / sizeof kNames[0] == static_cast<size_t>(Kind::LogCloseFailed) + 1,
                   "a name for every kind");
     return kNames[static_cast<int>(kind)];
+}
+
+// The library (1, 2) whose files a path names, 0 for none: the package's
+// build, or a file in its installation directory.
+int libraryOf(const std::string& path, bool bX64)
+{
+    if (path.rfind(kDownloads, 0) == 0)
+        return !bX64 || endsWith(path, "_x64.dll") ? 1 : 2;
+    if (path.find(kLibrary) == std::string::npos)
+        return 0;
+    if (!bX64)
+        return path.rfind(kDirX86, 0) == 0 ? 1 : 0;
+    return path.rfind(kDir64, 0) == 0 ? 1 : path.rfind(kDir32, 0) == 0 ? 2 : 0;
+}
+
+// The file a call without a path works on: the file opened before it, or
+// the file whose version the version.dll calls around it read.
+std::string fileOf(const std::vector<Call>& trace, size_t i)
+{
+    const std::string& f = trace[i].function;
+    if (f == "LoadLibraryExW" || f == "GetProcAddress") {
+        for (size_t k = i; k < trace.size(); ++k)
+            if (trace[k].function == "GetFileVersionInfoSizeW")
+                return trace[k].subject;
+        return "";
+    }
+    const char* opener = f == "GetFileVersionInfoW" || f == "VerQueryValueW" || f == "FreeLibrary"
+                             ? "GetFileVersionInfoSizeW"
+                             : "CreateFileW";
+    for (size_t k = i + 1; k-- > 0;)
+        if (trace[k].function == opener)
+            return trace[k].subject;
+    return "";
 }
 
 // The step of the installer that call i of trace belongs to, and what its failure changes.
 Effect classify(const std::vector<Call>& trace, size_t i, bool bX64)
 {
     std::string key, mask;
-    int backups = 0, copies = 0, appends = 0, writesInAppend = 0, writesSeen = 0;
+    int appends = 0, writesInAppend = 0, writesSeen = 0;
     bool logOpen = false;
+    std::set<int> movedIn;  // libraries already moved into place
     for (size_t k = 0; k < i; ++k) {  // what came before call i
         const Call& c = trace[k];
         if (c.function == "RegOpenKeyExW" || c.function == "RegCreateKeyExW") {
             key = c.subject;
             mask = c.detail;
-        } else if (c.function == "MoveFileExW" && endsWith(c.detail, ".bak")) {
-            ++backups;
-        } else if (c.function == "CopyFileW" && !endsWith(c.subject, ".bak")) {
-            ++copies;
+        } else if (c.function == "MoveFileExW" && endsWith(c.subject, ".new")) {
+            movedIn.insert(libraryOf(c.subject, bX64));
         } else if (c.function == "CreateFileW" && endsWith(c.subject, kLogName)) {
             ++appends;
             logOpen = true;
@@ -162,14 +210,43 @@ Effect classify(const std::vector<Call>& trace, size_t i, bool bX64)
         if (value == "updated")
             return {Kind::NoUpdated, 0};
     }
-    if (f == "MoveFileExW" && endsWith(c.detail, ".bak"))
-        return {Kind::NoBackup, backups + 1};
-    if (f == "MoveFileExW" && endsWith(c.subject, ".bak"))
-        return {Kind::RestoreFailed, copies};
-    if (f == "CopyFileW" && !endsWith(c.subject, ".bak"))
-        return {Kind::CopyFailed, copies + 1};
+
+    // The libraries: the package's file, the copy beside the installed one, the installed one.
+    if (f == "MoveFileExW") {
+        const Kind kind = endsWith(c.subject, ".bak")   ? Kind::RestoreFailed
+                          : endsWith(c.subject, ".new") ? Kind::NotMovedIn
+                                                        : Kind::NotUpdated;
+        return {kind, libraryOf(c.subject, bX64)};
+    }
+    if (f == "CopyFileW")
+        return {endsWith(c.detail, ".new") ? Kind::NotCopied : Kind::None, libraryOf(c.detail, bX64)};
+    if (f == "DeleteFileW" && endsWith(c.subject, ".new"))
+        return {Kind::NewLeft, libraryOf(c.subject, bX64)};
+    const bool fileCall = f == "CreateFileW" || f == "GetFileSize" || f == "ReadFile" || f == "CloseHandle";
+    const bool versionCall = (f == "LoadLibraryExW" && c.subject == "version.dll") ||
+                             (f == "GetProcAddress" && (c.subject.rfind("GetFileVersionInfo", 0) == 0 ||
+                                                        c.subject == "VerQueryValueW")) ||
+                             f == "GetFileVersionInfoSizeW" || f == "GetFileVersionInfoW" || f == "VerQueryValueW";
+    const std::string file =
+        fileCall || versionCall ? (c.subject.find(":\\") != std::string::npos ? c.subject : fileOf(trace, i)) : "";
+    const int library = libraryOf(file, bX64);
+    // A library file's handle left open lets it be renamed: no effect.
+    if (library && f != "CloseHandle") {
+        if (file.rfind(kDownloads, 0) == 0)
+            return {Kind::PackageBad, library};
+        if (endsWith(file, ".new"))
+            return {Kind::NotUpdated, library};
+        // The installed library: read before its replacement it is compared (an unknown
+        // version is replaced anyway); read after it, it must show the package's version.
+        if (versionCall && movedIn.count(library))
+            return {Kind::NotVerified, library};
+        return {Kind::None, 0};
+    }
+
     if (f == "CreateFileW" && endsWith(c.subject, kLogName))
         return {Kind::LogOpenFailed, appends + 1};
+    if (f == "GetFileInformationByHandle")
+        return {Kind::LogRefused, appends};
     if (f == "SetFilePointer")
         return {Kind::LogSeekFailed, appends};
     if (f == "WriteFile")
@@ -192,11 +269,11 @@ bool has(const std::vector<Effect>& effects, Kind kind, int index = 0)
 
 // A file's expected content: absent when empty.
 struct FileState {
-    std::string lib, bak;
+    std::string lib, bak, fresh;  // fresh: the ".new" copy
 };
 
 struct Expected {
-    std::map<std::string, FileState> dirs;  // installation directory -> its library and ".bak"
+    std::map<std::string, FileState> dirs;  // installation directory -> its files
     bool record = false, description = false, updated = false;
     bool logExists = false;
     std::string log;
@@ -216,50 +293,54 @@ std::string utf16Line(const std::string& text)
 Expected expectedState(bool bX64, const std::vector<Effect>& effects)
 {
     Expected e;
-    const std::string new32 = packageFile("plxpwm_ie_com.dll"), new64 = packageFile("plxpwm_ie_com_x64.dll");
     struct Replacement {
         std::string source, dir;
     };
     std::vector<Replacement> replacements;
-    if (bX64) {
-        e.dirs[kDir32].lib = standIn(kOldVersion, false);
-        e.dirs[kDir64].lib = standIn(kOldVersion, true);
-        // Without the 64-bit directory the bare name is resolved in the 32-bit one.
-        replacements = {{new64, has(effects, Kind::Dir64Unknown) ? kDir32 : kDir64}, {new32, kDir32}};
-    } else {
-        e.dirs[kDirX86].lib = standIn(kOldVersion, false);
-        replacements = {{new32, kDirX86}};
-    }
+    if (bX64)
+        replacements = {{packageFile("plxpwm_ie_com_x64.dll"), kDir64}, {packageFile(kLibrary), kDir32}};
+    else
+        replacements = {{packageFile(kLibrary), kDirX86}};
+    for (const Replacement& r : replacements)
+        e.dirs[r.dir].lib = standIn(kOldVersion, bX64 && r.dir == kDir64);
 
     struct Line {
         std::string text;
         bool failure;  // a "Failed to update file" line, not a message
     };
     std::vector<Line> lines;
+    auto notUpdated = [&](const std::string& target) {
+        lines.push_back({logLine(kMsgFailure, 1), false});
+        lines.push_back({"Failed to update file " + target, true});
+    };
+    bool packageBad = false;
+    for (size_t k = 0; k < replacements.size(); ++k)
+        packageBad = packageBad || has(effects, Kind::PackageBad, static_cast<int>(k) + 1);
     if (has(effects, Kind::NotInstalled)) {
         lines.push_back({logLine(kMsgNotInstalled, 1), false});
+    } else if (has(effects, Kind::Dir64Unknown)) {
+        notUpdated(kLibrary);  // the 64-bit library's path is the bare name
+    } else if (packageBad) {
+        for (size_t k = 0; k < replacements.size(); ++k)
+            if (has(effects, Kind::PackageBad, static_cast<int>(k) + 1))
+                notUpdated(replacements[k].dir + kLibrary);
     } else {
         bool allCopied = true;
         for (size_t k = 0; k < replacements.size(); ++k) {
             const int n = static_cast<int>(k) + 1;
             FileState& files = e.dirs[replacements[k].dir];
-            const bool moved = !has(effects, Kind::NoBackup, n) && !files.lib.empty();
-            if (moved) {
+            if (has(effects, Kind::NewLeft, n) && !has(effects, Kind::NotCopied, n))
+                files.fresh = replacements[k].source;
+            if (!has(effects, Kind::NotUpdated, n) && !has(effects, Kind::NotCopied, n) &&
+                !has(effects, Kind::NotMovedIn, n) && !has(effects, Kind::NotVerified, n)) {
                 files.bak = files.lib;
-                files.lib.clear();
-            }
-            if (!has(effects, Kind::CopyFailed, n)) {
                 files.lib = replacements[k].source;
                 continue;
             }
             allCopied = false;
-            if (moved) {
-                files.lib = files.bak;
-                if (!has(effects, Kind::RestoreFailed, n))
-                    files.bak.clear();
-            }
-            lines.push_back({logLine(kMsgFailure, 1), false});
-            lines.push_back({std::string("Failed to update file ") + replacements[k].dir + kLibrary, true});
+            if (has(effects, Kind::RestoreFailed, n))
+                files.bak = files.lib;
+            notUpdated(replacements[k].dir + kLibrary);
         }
         if (allCopied) {
             e.record = !has(effects, Kind::NoRecord);
@@ -280,7 +361,7 @@ Expected expectedState(bool bX64, const std::vector<Effect>& effects)
         leftOpen = has(effects, Kind::LogCloseFailed, n);
         const bool fresh = !e.logExists;
         e.logExists = true;
-        if (!fresh && has(effects, Kind::LogSeekFailed, n))
+        if (has(effects, Kind::LogRefused, n) || (!fresh && has(effects, Kind::LogSeekFailed, n)))
             continue;
         // A log without its mark gets one first (a new one, or one whose mark could not be written).
         if (e.log.empty()) {
@@ -319,9 +400,11 @@ std::vector<std::string> differences(HotfixMachine& m, const HotfixRun& run, con
             out.push_back("no working library in " + dir.first + " (" + std::to_string(bytes.size()) + " bytes)");
         else if (bytes != dir.second.lib)
             out.push_back("the other library than expected in " + dir.first);
-        std::string backup = m.exists(bak) ? m.readFile(bak) : "";
-        if (backup != dir.second.bak)
-            out.push_back(std::string(dir.second.bak.empty() ? "unexpected " : "missing or wrong ") + bak);
+        for (const auto& other : {std::make_pair(bak, dir.second.bak), std::make_pair(lib + ".new", dir.second.fresh)}) {
+            std::string bytes = m.exists(other.first) ? m.readFile(other.first) : "";
+            if (bytes != other.second)
+                out.push_back(std::string(other.second.empty() ? "unexpected " : "missing or wrong ") + other.first);
+        }
     }
     if (regKeyExists(kRecordKey, KEY_WOW64_32KEY) != e.record)
         out.push_back(e.record ? "no patch record" : "a patch record although the patch failed");
@@ -419,9 +502,12 @@ TEST_P(FaultSweep, EveryCallOfASilentRunMayFail)
         }
         const Effect first = classify(trace, i, x64());
         const std::vector<Call> faulted = check({trace[i]}, {first}, single);
-        if (first.kind != Kind::CopyFailed)
+        // Each way a replacement fails has a recovery of its own: one failure of each is paired.
+        const bool recovers = first.kind == Kind::NotCopied || first.kind == Kind::NotMovedIn ||
+                              (first.kind == Kind::NotVerified && trace[i].function == "GetFileVersionInfoSizeW");
+        if (!recovers)
             continue;
-        // Everything the installer does after the failed copy may fail as well.
+        // Everything the installer does after the failed replacement may fail as well.
         size_t at = 0;
         while (at < faulted.size() && !faulted[at].error)
             ++at;
@@ -432,7 +518,7 @@ TEST_P(FaultSweep, EveryCallOfASilentRunMayFail)
     }
     EXPECT_TRUE(unknown.empty()) << "calls without an error to fail them with: " << *unknown.begin();
     std::printf("[ sweep    ] %s computer: %zu calls; %d single faults injected, %d survived (%s); "
-                "%d paired with a failed copy injected, %d survived (%s)\n",
+                "%d paired with a failed replacement injected, %d survived (%s)\n",
                 x64() ? "x64" : "x86", trace.size(), single.injected, single.survived, single.effects().c_str(),
                 paired.injected, paired.survived, paired.effects().c_str());
 }

@@ -55,11 +55,12 @@ std::string setAnswers(const std::string& machineDir, const std::string& list)
     return text;
 }
 
-// C:\a\b as the host path of a machine file; the directories exist.
+// C:\a\b or \\server\share\b as the host path of a machine file; the directories exist.
 std::string hostPathOf(const std::string& machineDir, const std::string& windowsPath)
 {
-    std::string path = machineDir + "/drive_c";
-    std::string rest = windowsPath.substr(3);
+    const bool bShare = windowsPath.compare(0, 2, "\\\\") == 0;  // \\server\share\... lies in unc/
+    std::string path = machineDir + (bShare ? "/unc" : "/drive_c");
+    std::string rest = windowsPath.substr(bShare ? 2 : 3);
     for (char& c : rest)
         if (c == '\\')
             c = '/';
