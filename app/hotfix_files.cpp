@@ -247,10 +247,11 @@ bool replaceFile(const PackageLibrary& library)
 
         DWORD dwMS = 0, dwLS = 0;
         if (!getFileVersion(szTarget, dwMS, dwLS) || dwMS != library.dwVersionMS || dwLS != library.dwVersionLS) {
-            if (state == isAbsent)
-                DeleteFileW(szTarget.c_str());
-            else
+            // What was there comes back; where nothing was, nothing stays.
+            if (bBackedUp || state == isBroken)
                 restoreBackup(szTarget, szBackup);
+            else
+                DeleteFileW(szTarget.c_str());
             return reportFailedUpdate(szTarget);
         }
         return true;
