@@ -9,7 +9,6 @@
 
 namespace {
 const WCHAR* const kBackslash = TEXT("\\");
-const WCHAR* const kProductKey = TEXT("Software\\Orvane\\Vaultline Security Suite");
 
 // A directory read from the registry, ready to take a file name: absolute,
 // with the trailing backslash that an "InstallPath" may lack.  False for one
@@ -65,7 +64,7 @@ bool getInstallDirectory64(CPLXWCharString& szDirectory)
 {
     try {
         // A 32-bit process reads the 64-bit view only when it asks for it.
-        CPLXRegistryString installPath(HKEY_LOCAL_MACHINE, CPLXWCharString(kProductKey),
+        CPLXRegistryString installPath(HKEY_LOCAL_MACHINE, CPLXWCharString(PLX_VLS_REGISTRY_KEY),
                                        CPLXWCharString(TEXT("InstallPath")), KEY_READ, false, 0);
         installPath.setAccess(KEY_READ | KEY_WOW64_64KEY);
         CPLXWCharString szFound;

@@ -91,7 +91,7 @@ bool getPlatformInfo(PlatformInfo& info)
             info.osKind = OS_KIND_WIN7;
         else
             info.osKind = OS_KIND_OTHER;
-        info.platformCode = osInfo.getPlatform() == 2 ? PLATFORM_PATCH_X64 : PLATFORM_PATCH_X86;
+        info.platformCode = osInfo.getPlatform() == PLX_PLATFORM_64BIT ? PLATFORM_PATCH_X64 : PLATFORM_PATCH_X86;
         return true;
     }
     PLX_CATCH_RETURN(false)

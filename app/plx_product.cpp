@@ -42,7 +42,7 @@ bool CPLXProduct::getRegistryItem(ULONG ulItem, CPLXWCharString& szItem)
     try {
         CPLXWindowsOSInfo osInfo;
         // The second read looks into the registry view that is not the process's own.
-        const REGSAM samOtherView = osInfo.getPlatform() == 2 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+        const REGSAM samOtherView = osInfo.getPlatform() == PLX_PLATFORM_64BIT ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
         if (m_lRegistryLocations.getCount() == 0)
             return plxTrace.success(false);

@@ -18,8 +18,7 @@ CPLXProduct_VLS::CPLXProduct_VLS()
     PLX_TRACE("CPLXProduct_VLS", "CPLXProduct_VLS");
     const CPLXWCharString szVersion(TEXT("Version"));
     const CPLXWCharString szInstallPath(TEXT("InstallPath"));
-    addRegistryLocation(CPLXWCharString(TEXT("Software\\Orvane\\Vaultline Security Suite")), szVersion,
-                        szInstallPath);
+    addRegistryLocation(CPLXWCharString(PLX_VLS_REGISTRY_KEY), szVersion, szInstallPath);
     // Where releases before the rename recorded themselves.
     addRegistryLocation(CPLXWCharString(TEXT("Software\\Meridal Stillharbour\\Vaultline Security Software")),
                         szVersion, szInstallPath);

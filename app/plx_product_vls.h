@@ -5,6 +5,10 @@
 
 #include "plx_product.h"
 
+// Where the product records its version and installation directory (under
+// HKEY_LOCAL_MACHINE).
+#define PLX_VLS_REGISTRY_KEY TEXT("Software\\Orvane\\Vaultline Security Suite")
+
 class CPLXProduct_VLS : public CPLXProduct {
 public:
     CPLXProduct_VLS();

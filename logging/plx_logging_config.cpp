@@ -60,7 +60,7 @@ LONG decimalToLong(LPCWSTR szText) {
     return llValue > 0x7FFFFFFFLL ? 0x7FFFFFFF : static_cast<LONG>(llValue);
 }
 
-const DWORD NAMED_VALUE_BYTES = 260;
+const DWORD NAMED_VALUE_BYTES = MAX_PATH;
 const DWORD OBJECT_LIST_BYTES = 1024;
 
 }  // namespace
@@ -97,24 +97,23 @@ USHORT CPLXLoggingConfig::getLogDetail() const {
     return static_cast<USHORT>(ulValue & 0xFFFF);
 }
 
-bool CPLXLoggingConfig::readNamedValue(LPCWSTR szName, WCHAR (&szText)[260]) const {
+bool CPLXLoggingConfig::readNamedValue(LPCWSTR szName, WCHAR (&szText)[MAX_PATH]) const {
     for (WCHAR& ch : szText) {
         ch = 0;
     }
     if (szName == nullptr) {
         return false;
     }
-    // 260 bytes into 520: the text is always terminated.
     return readLogValue(szName, szText, NAMED_VALUE_BYTES);
 }
 
 bool CPLXLoggingConfig::hasNamedSettings(LPCWSTR szName) const {
-    WCHAR szText[260];
+    WCHAR szText[MAX_PATH];
     return readNamedValue(szName, szText);
 }
 
 USHORT CPLXLoggingConfig::getNamedOutputs(LPCWSTR szName) const {
-    WCHAR szText[260];
+    WCHAR szText[MAX_PATH];
     if (!readNamedValue(szName, szText)) {
         return 0;
     }
@@ -123,11 +122,11 @@ USHORT CPLXLoggingConfig::getNamedOutputs(LPCWSTR szName) const {
 }
 
 USHORT CPLXLoggingConfig::getNamedDetail(LPCWSTR szName) const {
-    WCHAR szText[260];
+    WCHAR szText[MAX_PATH];
     if (!readNamedValue(szName, szText)) {
         return 0;
     }
-    for (int i = 0; i < 260 && szText[i] != 0; ++i) {
+    for (int i = 0; i < MAX_PATH && szText[i] != 0; ++i) {
         if (szText[i] == ',') {
             return static_cast<USHORT>(decimalToLong(szText + i + 1) & 0xFFFF);
         }

@@ -32,7 +32,9 @@ public:
     bool findInExcludeObjects(LPCWSTR szClassName, bool& bFound) const;
 
 private:
-    bool readNamedValue(LPCWSTR szName, WCHAR (&szText)[260]) const;
+    // A named value is read as at most MAX_PATH bytes into MAX_PATH characters,
+    // so its text is always terminated.
+    bool readNamedValue(LPCWSTR szName, WCHAR (&szText)[MAX_PATH]) const;
     bool findInObjectList(LPCWSTR szList, LPCWSTR szClassName, bool& bFound) const;
 };
 
