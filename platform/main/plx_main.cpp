@@ -1,6 +1,6 @@
 // The process entry of a program on the simulated machine: builds the Windows
 // command line from the arguments and calls the program's wWinMain.
-#include "../src/sim_internal.h"
+#include "../src/internal.h"
 
 #include <string>
 

@@ -18,7 +18,7 @@
 // where the subject names what the call is about (a path, a sub key, a value,
 // library, export or privilege name, a string id) and the detail adds to it
 // (the second path, a key's access mask with its view flags).
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -7,7 +7,7 @@
 // new open (or a delete or move) first asks whether another handle holds a
 // marker that conflicts with it.  Check and lock are two steps, so two opens
 // racing in the same instant may both succeed.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

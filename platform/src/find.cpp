@@ -1,5 +1,5 @@
 // Directory searches: FindFirstFileW, FindNextFileW, FindClose.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <dirent.h>
 

@@ -54,7 +54,7 @@ T* findHandleAs(HANDLE handle) {
 bool removeHandle(HANDLE handle);
 
 // ------------------------------------------------------------------ the machine
-// machine.ini's [Faults] (see sim_faults.cpp): "Function=occurrence:error,..."
+// machine.ini's [Faults] (see faults.cpp): "Function=occurrence:error,..."
 // fails the n-th call of a function ("*" every call) with a Windows error;
 // "n:kill" ends the process at that call, "n:cut" (CopyFileW) ends it halfway
 // through the copy.
@@ -101,7 +101,7 @@ const MachineConfig* currentMachine();
 // it; null unpins).
 void pinMachine(const MachineConfig* config);
 
-// Windows path <-> host path.  "C:\x" is <machine>/drive_c/x, "Z:\x" is /x.
+// Windows path <-> host path (paths.cpp).  "C:\x" is <machine>/drive_c/x, "Z:\x" is /x.
 // Relative paths resolve against the process's current directory.  Existing
 // components are matched case-insensitively; missing ones keep their case.
 // False (with *error set to ERROR_PATH_NOT_FOUND, ERROR_INVALID_NAME or
@@ -130,7 +130,7 @@ DWORD entryAttributes(const std::string& host, const struct stat& own);
 void fillTimes(const struct stat& st, FILETIME* creation, FILETIME* access, FILETIME* write);
 
 // Pins config.loadedPaths in <machine>/loaded.pins and fills config.loadedFiles
-// (sim_loaded.cpp).  Runs while config is the pinned machine.
+// (loaded.cpp).  Runs while config is the pinned machine.
 void pinLoadedFiles(MachineConfig& config);
 // Whether another program of the machine has this file loaded as an image.
 bool fileLoaded(const struct stat& st);

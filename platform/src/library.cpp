@@ -3,7 +3,7 @@
 // a file of the same name elsewhere (beside a downloaded program, in the
 // current directory) is never loaded in its place.  Any other library is
 // not found.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <cstring>
 #include <mutex>

@@ -2,7 +2,7 @@
 // host's own links, so that the host's names and inodes are the machine's.
 // A host symbolic link is a reparse point to the rest of the machine
 // (GetFileAttributesW, searches, FILE_FLAG_OPEN_REPARSE_POINT).
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

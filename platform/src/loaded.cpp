@@ -9,7 +9,7 @@
 // name is not, and a file created later at a path that named none is not
 // either.  A path taken out of the setting loses its pin; put back, it pins
 // afresh.  The file is rewritten in place under an exclusive flock.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -8,9 +8,9 @@
 //                                   C:\Program Files (x86) and C:\Windows are refused
 //   [Display]  Answers=             message box answers (ok, cancel, yes, no),
 //                                   comma-separated, taken in order by each process
-//   [Faults]   Function=n:error,... injected failures, Count=1 calls.log (sim_faults.cpp)
-//   [Programs] Loaded=C:\a.dll|...  files another program has loaded (sim_loaded.cpp)
-#include "sim_internal.h"
+//   [Faults]   Function=n:error,... injected failures, Count=1 calls.log (faults.cpp)
+//   [Programs] Loaded=C:\a.dll|...  files another program has loaded (loaded.cpp)
+#include "internal.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

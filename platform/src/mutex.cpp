@@ -14,7 +14,7 @@
 // a name refers to one state; ownership belongs to a thread and counts its
 // acquisitions.  Another process's owner is waited for by polling its lock.
 // A process made by fork() must not use the mutex handles it inherited.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

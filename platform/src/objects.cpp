@@ -1,5 +1,5 @@
 // Kernel object handles and the thread's last-error value.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <map>
 #include <mutex>

@@ -1,6 +1,6 @@
 // The simulated machine's paths: Windows paths made full, mapped onto the
 // machine's directory and back, and the process's current directory.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

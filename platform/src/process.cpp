@@ -1,6 +1,6 @@
 // The running process as the machine sees it: its module, id, environment,
 // the system directories and the local time.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <sys/time.h>
 #include <sys/uio.h>

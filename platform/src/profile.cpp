@@ -19,7 +19,7 @@
 // encoding.  A new entry follows the last entry of its section, a new section
 // goes to the end of the file; new lines are "key=value" with CR LF.  A write
 // to a file that is not there creates it, even when it changes nothing.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
 // Registry tree and the regedit .reg text reader and writer.
 #include "reg_file.h"
 
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <algorithm>
 #include <string_view>

@@ -3,7 +3,7 @@
 // Like Windows, Reg* functions return their status and leave the thread's
 // last-error value alone.
 #include "registry_store.h"
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <algorithm>
 #include <cerrno>

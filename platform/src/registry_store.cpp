@@ -1,7 +1,7 @@
 // Loading, locking and atomic replacement of the machine's registry files.
 #include "registry_store.h"
 
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <cerrno>
 #include <cstdio>

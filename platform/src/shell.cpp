@@ -1,7 +1,7 @@
 // The shell's folders (shell32's SHGetFolderPathW) of the simulated machine.
 // Only CSIDL_COMMON_APPDATA is known; any other CSIDL is answered as Windows
 // answers one it does not know, E_INVALIDARG.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <sys/stat.h>
 

@@ -1,7 +1,7 @@
 // Restart, shut down and log off.  As on Windows the request is asynchronous:
 // the call records it on the machine's screen and returns, and the program
 // keeps running.  A restart or shutdown drops the volatile registry keys.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // The Windows version and processor of the machine ([Windows] Version and
 // Architecture of machine.ini), as a 32-bit program sees them.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <cstring>
 

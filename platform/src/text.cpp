@@ -1,6 +1,6 @@
 // UTF conversions and the kernel32/user32 string functions (lstr*, wsprintfW).
 // None of these needs a machine.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <cstdarg>
 #include <cstring>

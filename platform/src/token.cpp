@@ -1,7 +1,7 @@
 // The process token: which privileges the machine's user holds and which of
 // them this process has enabled.  The enabled state belongs to the process,
 // as on Windows; every token handle of the process refers to the same token.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <algorithm>
 #include <map>

@@ -15,7 +15,7 @@
 // IDNO, or 0 for a box that could not be shown, followed then by
 // error="why".  Quoted fields escape \ " newline CR tab as \\ \" \n \r \t.
 #include "plx_sim_resources.h"
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <unistd.h>
 

@@ -3,7 +3,7 @@
 // VS_VERSIONINFO block.  Files come from anywhere, so every offset and size
 // in them is checked against the file before it is used; a damaged or
 // hostile file is refused, never read past its end.
-#include "sim_internal.h"
+#include "internal.h"
 
 #include <sys/stat.h>
 

@@ -1,7 +1,7 @@
 // The upper-case table names are compared through (upcase_table.inc): its
 // edges, where Unicode's upper case and Windows' table part.
 #include "plx_win32.h"
-#include "src/sim_internal.h"
+#include "src/internal.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "plx_test_machine.h"
 #include "plx_win32.h"
 #include "src/reg_file.h"
-#include "src/sim_internal.h"
+#include "src/internal.h"
 
 #include <gtest/gtest.h>
 

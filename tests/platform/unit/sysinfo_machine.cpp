@@ -2,7 +2,7 @@
 // machines of other versions and architectures (machine.ini [Windows]).
 #include "plx_test_machine.h"
 #include "plx_win32.h"
-#include "src/sim_internal.h"
+#include "src/internal.h"
 
 #include <gtest/gtest.h>
 

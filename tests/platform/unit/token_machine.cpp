@@ -2,7 +2,7 @@
 // Administrator), and ExitWindowsEx follows the token.
 #include "plx_test_machine.h"
 #include "plx_win32.h"
-#include "src/sim_internal.h"
+#include "src/internal.h"
 
 #include <gtest/gtest.h>
 
