@@ -1,11 +1,11 @@
 // Process entry of the hotfix installer and its gate checks.
 #include "hotfix.h"
-#include "hotfix_system_dll.h"
 
 #include "plx_flags.h"
 #include "plx_handlers.h"
 #include "plx_product_vls.h"
 #include "plx_scoped_handle.h"
+#include "plx_system_library.h"
 #include "plx_windows_os_info.h"
 
 namespace {
@@ -127,7 +127,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR lpCmdLine, int)
 {
     // Started with administrator rights from a download folder: never let a
     // library planted there stand in for a system library.
-    restrictDllSearchToSystem();
+    CPLXSystemLibrary::restrictProcessSearch();
     RunLock lock;
     try {
         g_silentMode = isSilentCommandLine(CPLXWCharString(lpCmdLine));
