@@ -76,24 +76,6 @@ struct PackageLibrary {
     DWORD dwVersionLS = 0;
 };
 
-// A file handle closed when it goes out of scope.
-class ScopedFile {
-public:
-    explicit ScopedFile(HANDLE hFile) : m_hFile(hFile) {}
-    ~ScopedFile()
-    {
-        if (isOpen())
-            CloseHandle(m_hFile);
-    }
-    ScopedFile(const ScopedFile&) = delete;
-    ScopedFile& operator=(const ScopedFile&) = delete;
-    bool isOpen() const { return m_hFile != INVALID_HANDLE_VALUE && m_hFile != nullptr; }
-    HANDLE get() const { return m_hFile; }
-
-private:
-    HANDLE m_hFile;
-};
-
 extern bool g_silentMode;
 extern CPLXWCharString g_patchLogName;
 

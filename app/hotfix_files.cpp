@@ -1,11 +1,11 @@
 // File work of the hotfix: full paths for new and installed files, file
 // version comparison and replacement of an installed library.
 #include "hotfix.h"
-#include "hotfix_system_dll.h"
 
 #include "plx_handlers.h"
 #include "plx_product_vls.h"
 #include "plx_registry_expand.h"
+#include "plx_system_library.h"
 
 namespace {
 const WCHAR* const kBackslash = TEXT("\\");
@@ -122,11 +122,10 @@ bool getFileVersion(const CPLXWCharString& szPath, DWORD& dwVersionMS, DWORD& dw
 {
     try {
         // version.dll is taken from the system directory only, never imported.
-        SystemLibrary version(TEXT("version.dll"));
-        GetFileVersionInfoSizeWProc pGetSize =
-            procAs<GetFileVersionInfoSizeWProc>(version.getProc("GetFileVersionInfoSizeW"));
-        GetFileVersionInfoWProc pGetInfo = procAs<GetFileVersionInfoWProc>(version.getProc("GetFileVersionInfoW"));
-        VerQueryValueWProc pQuery = procAs<VerQueryValueWProc>(version.getProc("VerQueryValueW"));
+        CPLXSystemLibrary version(TEXT("version.dll"));
+        GetFileVersionInfoSizeWProc pGetSize = version.getProc<GetFileVersionInfoSizeWProc>("GetFileVersionInfoSizeW");
+        GetFileVersionInfoWProc pGetInfo = version.getProc<GetFileVersionInfoWProc>("GetFileVersionInfoW");
+        VerQueryValueWProc pQuery = version.getProc<VerQueryValueWProc>("VerQueryValueW");
         if (pGetSize == nullptr || pGetInfo == nullptr || pQuery == nullptr)
             return false;
 

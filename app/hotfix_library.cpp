@@ -4,6 +4,7 @@
 #include "hotfix.h"
 
 #include "plx_handlers.h"
+#include "plx_scoped_handle.h"
 
 namespace {
 // Larger than any add-on library; a bigger file is not one of ours.
@@ -49,9 +50,9 @@ bool readFileBytes(const CPLXWCharString& szPath, CPLXBuffer<unsigned char>& byt
     try {
         // Renaming stays possible while it is read: a handle left open must not
         // keep the library from being moved into place.
-        ScopedFile file(CreateFileW(szPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.isOpen())
+        CPLXScopedKernelHandle file(CreateFileW(szPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.isValid())
             return false;
         DWORD dwSizeHigh = 0;
         const DWORD dwSize = GetFileSize(file.get(), &dwSizeHigh);

@@ -1,10 +1,11 @@
 // Process entry of the hotfix installer and its gate checks.
 #include "hotfix.h"
-#include "hotfix_system_dll.h"
 
 #include "plx_flags.h"
 #include "plx_handlers.h"
 #include "plx_product_vls.h"
+#include "plx_scoped_handle.h"
+#include "plx_system_library.h"
 #include "plx_windows_os_info.h"
 
 namespace {
@@ -27,26 +28,24 @@ bool readVersionPart(const CPLXWCharString& szVersion, ULONG ulPart, CPLXWCharSt
 // A lock that cannot be had (no mutex can be made) does not stop the run.
 class RunLock {
 public:
-    RunLock() : m_hMutex(CreateMutexW(nullptr, FALSE, TEXT("Global\\Orvane Vaultline Hotfix 8106")))
+    RunLock() : m_mutex(CreateMutexW(nullptr, FALSE, TEXT("Global\\Orvane Vaultline Hotfix 8106")))
     {
-        if (m_hMutex == nullptr)
+        if (!m_mutex.isValid())
             return;
         // A run that ended without releasing it (killed) leaves it abandoned: ours now.
-        const DWORD dwWait = WaitForSingleObject(m_hMutex, INFINITE);
+        const DWORD dwWait = WaitForSingleObject(m_mutex.get(), INFINITE);
         m_bOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
     }
     ~RunLock()
     {
         if (m_bOwned)
-            ReleaseMutex(m_hMutex);
-        if (m_hMutex != nullptr)
-            CloseHandle(m_hMutex);
+            ReleaseMutex(m_mutex.get());
     }
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
 
 private:
-    HANDLE m_hMutex;
+    CPLXScopedKernelHandle m_mutex;
     bool m_bOwned = false;
 };
 
@@ -128,7 +127,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR lpCmdLine, int)
 {
     // Started with administrator rights from a download folder: never let a
     // library planted there stand in for a system library.
-    restrictDllSearchToSystem();
+    CPLXSystemLibrary::restrictProcessSearch();
     RunLock lock;
     try {
         g_silentMode = isSilentCommandLine(CPLXWCharString(lpCmdLine));

@@ -8,6 +8,7 @@
 #include "plx_registry_key.h"
 #include "plx_registry_multi_string.h"
 #include "plx_registry_string.h"
+#include "plx_scoped_handle.h"
 
 #include <cstring>
 
@@ -100,9 +101,9 @@ int appendPatchLog(CPLXWCharString& szLine)
         // Without an installation directory the log lands in the current
         // directory, often one that standard users can write to: a link
         // planted there is refused like a log that cannot be opened.
-        ScopedFile file(
+        CPLXScopedKernelHandle file(
             plxCreateFileNoLink(szPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL));
-        if (!file.isOpen())
+        if (!file.isValid())
             return 0;  // no rights, no place or a link: the line is dropped
         bool bNeedsMark = GetLastError() != ERROR_ALREADY_EXISTS;
         bool bOddEnd = false;

@@ -5,7 +5,7 @@
 #include "plx_message_box.h"
 #include "plx_method_trace.h"
 
-CPLXWinReboot::CPLXWinReboot() : m_hToken(nullptr), m_privileges() {
+CPLXWinReboot::CPLXWinReboot() : m_privileges() {
     PLX_TRACE("CPLXWinReboot", "Default Constructor");
     m_privileges.PrivilegeCount = 1;
     plxTrace.done();
@@ -14,10 +14,7 @@ CPLXWinReboot::CPLXWinReboot() : m_hToken(nullptr), m_privileges() {
 CPLXWinReboot::~CPLXWinReboot() {
     PLX_TRACE("CPLXWinReboot", "Destructor");
     try {
-        if (m_hToken != nullptr) {
-            CloseHandle(m_hToken);
-            m_hToken = nullptr;
-        }
+        m_token.reset();  // before the trace's EXIT line
     }
     PLX_CATCH_ALL_SWALLOW
     plxTrace.done();
@@ -27,16 +24,17 @@ bool CPLXWinReboot::setShutdownPrivilege() {
     PLX_TRACE("CPLXWinReboot", "setShutdownPrivilege");
     try {
         // A second call reuses the token opened by the first instead of leaking it.
-        if (m_hToken == nullptr) {
+        if (!m_token.isValid()) {
             const HANDLE hProcess = GetCurrentProcess();
             if (hProcess == nullptr) {
                 return plxTrace.success(false);
             }
             try {
-                if (!OpenProcessToken(hProcess, TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &m_hToken)) {
-                    m_hToken = nullptr;
+                HANDLE hToken = nullptr;
+                if (!OpenProcessToken(hProcess, TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &hToken)) {
                     throw CPLXOpenProcessTokenException(TEXT("hProcess"), GetLastError(), PLX_SRC, PLX_LOG_NOW);
                 }
+                m_token.reset(hToken);
             } catch (CPLXOpenProcessTokenException& e) {
                 plxReportCaught(e);
                 return plxTrace.success(false);
@@ -49,7 +47,7 @@ bool CPLXWinReboot::setShutdownPrivilege() {
         m_privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
         // AdjustTokenPrivileges succeeds with ERROR_NOT_ALL_ASSIGNED for a
         // privilege the token does not hold: that is no enabled privilege.
-        const BOOL bAdjusted = AdjustTokenPrivileges(m_hToken, FALSE, &m_privileges, 0, nullptr, nullptr);
+        const BOOL bAdjusted = AdjustTokenPrivileges(m_token.get(), FALSE, &m_privileges, 0, nullptr, nullptr);
         return plxTrace.success(bAdjusted != FALSE && GetLastError() != ERROR_NOT_ALL_ASSIGNED);
     }
     PLX_CATCH_ALL_RETURN_LASTERROR(plxTrace.success(false))
@@ -60,8 +58,8 @@ bool CPLXWinReboot::restoreShutdownPrivilege() {
     try {
         m_privileges.PrivilegeCount = 1;
         m_privileges.Privileges[0].Attributes = 0;
-        if (m_hToken != nullptr) {
-            AdjustTokenPrivileges(m_hToken, FALSE, &m_privileges, 0, nullptr, nullptr);
+        if (m_token.isValid()) {
+            AdjustTokenPrivileges(m_token.get(), FALSE, &m_privileges, 0, nullptr, nullptr);
         }
     }
     PLX_CATCH_ALL_SWALLOW

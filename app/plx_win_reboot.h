@@ -4,6 +4,7 @@
 #ifndef PLX_WIN_REBOOT_H
 #define PLX_WIN_REBOOT_H
 
+#include "plx_scoped_handle.h"
 #include "plx_win32.h"
 #include "plx_wchar_string.h"
 
@@ -30,7 +31,7 @@ public:
     bool rebootSystem(bool bAsk, const CPLXWCharString& title, const CPLXWCharString& text, HWND hOwner);
 
 private:
-    HANDLE m_hToken;
+    CPLXScopedToken m_token;
     TOKEN_PRIVILEGES m_privileges;
 };
 

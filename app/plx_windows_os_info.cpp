@@ -5,50 +5,13 @@
 #include "plx_handlers.h"
 #include "plx_method_trace.h"
 #include "plx_registry_dword.h"
+#include "plx_system_library.h"
 
 namespace {
 
 typedef BOOL(WINAPI* PFNOSQUERY)(DWORD dwQuery);
 
 const WORD SHELL_OS_QUERY_ORDINAL = 437;
-
-// A library loaded for the length of one query.
-class CLoadedLibrary {
-public:
-    explicit CLoadedLibrary(HMODULE hModule) : m_hModule(hModule) {}
-    ~CLoadedLibrary() {
-        if (m_hModule != nullptr) {
-            FreeLibrary(m_hModule);
-        }
-    }
-    CLoadedLibrary(const CLoadedLibrary&) = delete;
-    CLoadedLibrary& operator=(const CLoadedLibrary&) = delete;
-    HMODULE get() const { return m_hModule; }
-
-private:
-    HMODULE m_hModule;
-};
-
-// shlwapi.dll from the system directory only: a DLL of that name beside the
-// installer (a download folder) must never be loaded.  Systems whose loader
-// lacks the search flags get the full system path instead.
-HMODULE loadShlwapi() {
-    HMODULE hModule = LoadLibraryExW(TEXT("shlwapi.dll"), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (hModule != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) {
-        return hModule;
-    }
-    WCHAR szPath[MAX_PATH + 1] = {};
-    const UINT uLength = GetSystemDirectoryW(szPath, MAX_PATH);
-    const WCHAR szName[] = TEXT("\\shlwapi.dll");
-    const UINT uNameLength = sizeof(szName) / sizeof(szName[0]) - 1;
-    if (uLength == 0 || uLength + uNameLength > MAX_PATH) {
-        return nullptr;
-    }
-    for (UINT i = 0; i <= uNameLength; ++i) {
-        szPath[uLength + i] = szName[i];
-    }
-    return LoadLibraryW(szPath);
-}
 
 }  // namespace
 
@@ -132,17 +95,16 @@ bool CPLXWindowsOSInfo::isVersion61() {
 bool CPLXWindowsOSInfo::performOSQueryFunction(DWORD dwQuery, bool& bAnswer) {
     PLX_TRACE("CPLXWindowsOSInfo", "performOSQueryFunction");
     try {
-        CLoadedLibrary shlwapi(loadShlwapi());
-        if (shlwapi.get() == nullptr) {
+        // Loaded for the length of one query.
+        CPLXSystemLibrary shlwapi(TEXT("shlwapi.dll"));
+        if (!shlwapi.isLoaded()) {
             return plxTrace.success(false);
         }
-        const FARPROC pProc =
-            GetProcAddress(shlwapi.get(), reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(SHELL_OS_QUERY_ORDINAL)));
-        if (pProc == nullptr) {
+        // The export's real type is known only by its ordinal.
+        const PFNOSQUERY pQuery = shlwapi.getProc<PFNOSQUERY>(SHELL_OS_QUERY_ORDINAL);
+        if (pQuery == nullptr) {
             return plxTrace.success(false);
         }
-        // Through the generic function type: the export's real type is known only by its ordinal.
-        const PFNOSQUERY pQuery = reinterpret_cast<PFNOSQUERY>(reinterpret_cast<void (*)(void)>(pProc));
         bAnswer = pQuery(dwQuery) != FALSE;
         return plxTrace.success(true);
     }

@@ -1,33 +1,13 @@
 #include "plx_logging_config.h"
 
 #include "plx_error_state_guard.h"
+#include "plx_scoped_handle.h"
 
 LONG g_dynamicLoggingState = 0;
 DWORD g_maxLogFileNum = 1;
 DWORD g_maxLogFileSize = 10240;
 
 namespace {
-
-// The logging key, open for one read.
-class CLogsKey {
-public:
-    CLogsKey() : m_hKey(nullptr) {
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, PLX_LOGS_KEY, 0, KEY_READ, &m_hKey) != ERROR_SUCCESS) {
-            m_hKey = nullptr;
-        }
-    }
-    ~CLogsKey() {
-        if (m_hKey != nullptr) {
-            RegCloseKey(m_hKey);
-        }
-    }
-    CLogsKey(const CLogsKey&) = delete;
-    CLogsKey& operator=(const CLogsKey&) = delete;
-    HKEY get() const { return m_hKey; }
-
-private:
-    HKEY m_hKey;
-};
 
 bool isBlank(WCHAR ch) {
     return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
@@ -70,10 +50,11 @@ bool CPLXLoggingConfig::readLogValue(LPCWSTR szValueName, void* pBuffer, DWORD u
         return false;
     }
     try {
-        CLogsKey key;
-        if (key.get() == nullptr) {
+        HKEY hKey = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, PLX_LOGS_KEY, 0, KEY_READ, &hKey) != ERROR_SUCCESS) {
             return false;
         }
+        const CPLXScopedRegKey key(hKey);
         DWORD ulSize = ulByteSize;
         // Any failure counts as absent: after access denied or data longer
         // than the buffer its content is not defined.

@@ -2,6 +2,7 @@
 
 #include "plx_file_no_link.h"
 #include "plx_logging.h"
+#include "plx_scoped_handle.h"
 
 DWORD g_logBytesWritten = 0;
 LONG g_logRotations = 0;
@@ -219,45 +220,38 @@ void addSource(CLogLine& line, const CPLXLogRecord& record) {
 // The log file, open for appending one line.
 class CLogFile {
 public:
-    CLogFile() : m_hFile(INVALID_HANDLE_VALUE) {}
-    ~CLogFile() {
-        if (m_hFile != INVALID_HANDLE_VALUE) {
-            CloseHandle(m_hFile);
-        }
-    }
-    CLogFile(const CLogFile&) = delete;
-    CLogFile& operator=(const CLogFile&) = delete;
-
     // The log often lies in a folder that standard users may write to: a
     // link planted under its name is never written through.
     bool open(LPCWSTR szPath) {
-        m_hFile = plxCreateFileNoLink(szPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
-        if (m_hFile == INVALID_HANDLE_VALUE) {
+        m_file.reset(
+            plxCreateFileNoLink(szPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0));
+        if (!m_file.isValid()) {
             SetLastError(ERROR_SUCCESS);
-            m_hFile = plxCreateFileNoLink(szPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, 0);
-            if (m_hFile == INVALID_HANDLE_VALUE) {
+            m_file.reset(
+                plxCreateFileNoLink(szPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, 0));
+            if (!m_file.isValid()) {
                 return false;
             }
             // Only a file created just now gets the byte-order mark.
             if (GetLastError() != ERROR_ALREADY_EXISTS) {
                 static const BYTE bom[2] = {0xFF, 0xFE};
                 DWORD ulWritten = 0;
-                WriteFile(m_hFile, bom, sizeof(bom), &ulWritten, nullptr);
+                WriteFile(m_file.get(), bom, sizeof(bom), &ulWritten, nullptr);
             }
         }
-        SetFilePointer(m_hFile, 0, nullptr, FILE_END);
+        SetFilePointer(m_file.get(), 0, nullptr, FILE_END);
         return true;
     }
     DWORD write(const CLogLine& line) {
         DWORD ulWritten = 0;
-        if (!WriteFile(m_hFile, line.text(), line.byteSize(), &ulWritten, nullptr)) {
+        if (!WriteFile(m_file.get(), line.text(), line.byteSize(), &ulWritten, nullptr)) {
             return 0;
         }
         return ulWritten;
     }
 
 private:
-    HANDLE m_hFile;
+    CPLXScopedKernelHandle m_file;
 };
 
 // The directory of a log file path: up to and including the last backslash.

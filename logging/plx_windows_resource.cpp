@@ -5,7 +5,7 @@
 #include "plx_handlers.h"
 #include "plx_method_trace.h"
 
-CPLXWindowsResource::CPLXWindowsResource() : m_hModule(nullptr), m_bOwnsModule(false) {
+CPLXWindowsResource::CPLXWindowsResource() : m_hModule(nullptr) {
     PLX_TRACE("CPLXWindowsResource", "CPLXWindowsResource");
     WCHAR szPath[PLX_RESOURCE_STRING_SIZE + 1] = {};
     const DWORD dwLength = GetModuleFileNameW(nullptr, szPath, PLX_RESOURCE_STRING_SIZE);
@@ -19,9 +19,6 @@ CPLXWindowsResource::CPLXWindowsResource() : m_hModule(nullptr), m_bOwnsModule(f
 CPLXWindowsResource::~CPLXWindowsResource() {
     PLX_TRACE("CPLXWindowsResource", "~CPLXWindowsResource");
     try {
-        if (m_bOwnsModule && m_hModule != nullptr && FreeLibrary(m_hModule)) {
-            m_hModule = nullptr;
-        }
         m_dllName.release();
     }
     PLX_CATCH_ALL_SWALLOW

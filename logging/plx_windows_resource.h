@@ -21,9 +21,8 @@ public:
     HMODULE getModule() const { return m_hModule; }
 
 private:
-    HMODULE m_hModule;
+    HMODULE m_hModule;  // from GetModuleHandleW: no reference, nothing to free
     CPLXWCharString m_dllName;  // used only in messages
-    bool m_bOwnsModule;
 };
 
 #endif

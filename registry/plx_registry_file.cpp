@@ -9,6 +9,7 @@
 #include "plx_registry_key.h"
 #include "plx_registry_multi_string.h"
 #include "plx_registry_string.h"
+#include "plx_scoped_handle.h"
 #include "plx_win32.h"
 
 namespace {
@@ -133,10 +134,9 @@ bool CPLXRegistryFile::saveKey(HKEY hRootKey, const CPLXWCharString& keyPath, bo
 bool CPLXRegistryFile::isEmptyFile() const
 {
     WIN32_FIND_DATAW data;
-    HANDLE hFind = FindFirstFileW(m_szFileName.c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE)
+    const CPLXScopedFindHandle search(FindFirstFileW(m_szFileName.c_str(), &data));
+    if (!search.isValid())
         return true;
-    FindClose(hFind);
     // Nothing but a byte-order mark.
     return data.nFileSizeHigh == 0 && data.nFileSizeLow <= 2;
 }

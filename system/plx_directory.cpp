@@ -2,24 +2,10 @@
 
 #include "plx_handlers.h"
 #include "plx_method_trace.h"
+#include "plx_scoped_handle.h"
 
 namespace {
 const WCHAR* const kBackslash = TEXT("\\");
-
-// FindFirstFileW's handle, closed on every path.
-class CFindHandle {
-public:
-    explicit CFindHandle(HANDLE hFind) : m_hFind(hFind) {}
-    ~CFindHandle() {
-        if (found()) FindClose(m_hFind);
-    }
-    CFindHandle(const CFindHandle&) = delete;
-    CFindHandle& operator=(const CFindHandle&) = delete;
-    bool found() const { return m_hFind != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_hFind;
-};
 }  // namespace
 
 CPLXDirectory::CPLXDirectory(const CPLXWCharString& directoryName) {
@@ -70,8 +56,8 @@ bool CPLXDirectory::isValidWindowsDirectory(const CPLXWCharString& path) {
         else if (wcLast == TEXT('\\'))
             pattern += CPLXWCharString(TEXT("*"));
         WIN32_FIND_DATAW data;
-        CFindHandle search(FindFirstFileW(pattern.c_str(), &data));
-        if (!search.found()) return plxTrace.logical(false);
+        const CPLXScopedFindHandle search(FindFirstFileW(pattern.c_str(), &data));
+        if (!search.isValid()) return plxTrace.logical(false);
         const DWORD dwAttributes = GetFileAttributesW(path.c_str());
         return plxTrace.logical(dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY));
     }

@@ -3,6 +3,7 @@
 #include "plx_buffer.h"
 #include "plx_handlers.h"
 #include "plx_method_trace.h"
+#include "plx_scoped_handle.h"
 
 namespace {
 // GetPrivateProfileStringW's buffer, terminator included; a returned count of
@@ -148,14 +149,13 @@ bool CPLXIni::isSingleLine(const CPLXWCharString& text)
 bool CPLXIni::createUnicodeFile()
 {
     PLX_TRACE("CPLXIni", "createUnicodeFile");
-    HANDLE hFile =
-        CreateFileW(m_fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
+    const CPLXScopedKernelHandle file(
+        CreateFileW(m_fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.isValid())
         return plxTrace.success(GetLastError() == ERROR_FILE_EXISTS);
     static const BYTE kByteOrderMark[] = {0xFF, 0xFE};
     DWORD dwWritten = 0;
-    const BOOL bWritten = WriteFile(hFile, kByteOrderMark, sizeof kByteOrderMark, &dwWritten, nullptr);
-    CloseHandle(hFile);
+    const BOOL bWritten = WriteFile(file.get(), kByteOrderMark, sizeof kByteOrderMark, &dwWritten, nullptr);
     return plxTrace.success(bWritten && dwWritten == sizeof kByteOrderMark);
 }
 

@@ -2,26 +2,19 @@
 
 #include "plx_handlers.h"
 #include "plx_method_trace.h"
+#include "plx_scoped_handle.h"
 
 namespace {
 
-// The process token that setPrivilege opened itself; closed on every path.
-class CLocalToken {
-public:
-    CLocalToken() : m_hToken(nullptr) {}
-    ~CLocalToken() {
-        if (m_hToken && !CloseHandle(m_hToken)) {
-            CCloseHandleWarning(TEXT("hLocalToken"), GetLastError(), PLX_SRC, PLX_LOG_NOW);
+// The process token that setPrivilege opened itself: a close that fails is reported.
+struct CLocalTokenTraits : CPLXTokenTraits {
+    static bool close(HANDLE hToken) {
+        if (CPLXTokenTraits::close(hToken)) {
+            return true;
         }
+        CCloseHandleWarning(TEXT("hLocalToken"), GetLastError(), PLX_SRC, PLX_LOG_NOW);
+        return false;
     }
-    CLocalToken(const CLocalToken&) = delete;
-    CLocalToken& operator=(const CLocalToken&) = delete;
-
-    HANDLE* out() { return &m_hToken; }
-    HANDLE get() const { return m_hToken; }
-
-private:
-    HANDLE m_hToken;
 };
 
 }  // namespace
@@ -39,15 +32,14 @@ CPLXWindowsProcess::~CPLXWindowsProcess() {
 bool CPLXWindowsProcess::setPrivilege(const CPLXWCharString& szName, bool bEnable, HANDLE& hToken) {
     PLX_TRACE("CPLXWindowsProcess", "setPrivilege");
     try {
-        CLocalToken localToken;
+        CPLXScopedHandle<CLocalTokenTraits> localToken;
         HANDLE hAdjust = hToken;
         if (!hAdjust) {
-            if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, localToken.out())) {
-                *localToken.out() = nullptr;
+            if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &hAdjust)) {
                 throw CPLXOpenProcessTokenException(TEXT("GetCurrentProcess()"), GetLastError(), PLX_SRC,
                                                     PLX_LOG_NOW);
             }
-            hAdjust = localToken.get();
+            localToken.reset(hAdjust);
         }
         LUID luid = {};
         if (!LookupPrivilegeValueW(nullptr, szName.c_str(), &luid)) {

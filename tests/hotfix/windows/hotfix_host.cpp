@@ -2,6 +2,7 @@
 #include "hotfix_host.h"
 
 #include "plx_reg_text.h"
+#include "plx_scoped_handle.h"
 #include "plx_win32.h"
 
 #include <tlhelp32.h>
@@ -10,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 typedef std::basic_string<WCHAR> WText;
@@ -251,7 +253,7 @@ struct HotfixHost::State {
     std::vector<std::pair<std::string, std::vector<std::string>>> keptEntries;
     std::vector<std::string> createdFolders;
     // The libraries this process holds mapped as images, as a running browser would.
-    std::vector<HMODULE> loaded;
+    std::vector<CPLXScopedModule> loaded;
 };
 
 HotfixHost::HotfixHost() : m_state(new State) {}
@@ -260,8 +262,7 @@ HotfixHost::~HotfixHost()
 {
     if (!m_state->configured)
         return;
-    for (HMODULE module : m_state->loaded)
-        FreeLibrary(module);
+    m_state->loaded.clear();  // unmapped before their folders are cleaned up
     // Whatever the scenario left, the next one starts from the prefix as it was.
     RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaults);
     if (m_state->hadServicePack)
@@ -344,10 +345,10 @@ void HotfixHost::created(const HotfixSettings& settings, TestMachine&)
     // Mapped as an image, whatever its build: Windows then refuses to delete
     // or overwrite it, but lets it be renamed.
     for (const std::string& path : settings.loaded) {
-        HMODULE module = LoadLibraryExW(wide(path).c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        if (module == nullptr)
+        CPLXScopedModule module(LoadLibraryExW(wide(path).c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        if (!module.isValid())
             throw std::runtime_error("cannot load " + path + " (error " + std::to_string(GetLastError()) + ")");
-        m_state->loaded.push_back(module);
+        m_state->loaded.push_back(std::move(module));
     }
 }
 

@@ -4,6 +4,7 @@
 #ifndef PLX_FILE_CONFORMANCE_H
 #define PLX_FILE_CONFORMANCE_H
 
+#include "plx_scoped_handle.h"
 #include "plx_win32.h"
 
 #include <gtest/gtest.h>
@@ -41,22 +42,7 @@ inline std::string narrow(const WCHAR* wide) {
 inline std::string narrow(const Text& wide) { return narrow(wide.c_str()); }
 
 // A file handle that closes itself.
-class File {
-public:
-    explicit File(HANDLE handle = INVALID_HANDLE_VALUE) : m_handle(handle) {}
-    ~File() { close(); }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    HANDLE get() const { return m_handle; }
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
-    void close() {
-        if (valid()) CloseHandle(m_handle);
-        m_handle = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE m_handle;
-};
+typedef CPLXScopedKernelHandle File;
 
 // Removes a directory tree through Win32 (FindFirstFileW, DeleteFileW, RemoveDirectoryW).
 inline void removeTree(const Text& dir) {
@@ -82,7 +68,7 @@ inline void removeTree(const Text& dir) {
 inline bool writeFile(const Text& path, const std::string& bytes) {
     File file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    return file.valid() && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+    return file.isValid() && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
 }
 
@@ -90,7 +76,7 @@ inline bool writeFile(const Text& path, const std::string& bytes) {
 inline std::string readFile(const Text& path) {
     File file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                           nullptr));
-    if (!file.valid()) return "<missing>";
+    if (!file.isValid()) return "<missing>";
     std::string bytes;
     char buffer[4096];
     DWORD n = 0;

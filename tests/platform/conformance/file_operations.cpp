@@ -21,23 +21,23 @@ TEST_F(CreateFileCase, DispositionsOnMissingFile) {
     Text f = path("a.txt");
     SetLastError(1234);
     File missing(openWith(f, GENERIC_READ, 0, OPEN_EXISTING));
-    EXPECT_FALSE(missing.valid());
+    EXPECT_FALSE(missing.isValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
 
     File truncated(openWith(f, GENERIC_WRITE, 0, TRUNCATE_EXISTING));
-    EXPECT_FALSE(truncated.valid());
+    EXPECT_FALSE(truncated.isValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
 
     SetLastError(1234);
     File created(openWith(f, GENERIC_WRITE, 0, OPEN_ALWAYS));
-    ASSERT_TRUE(created.valid());
+    ASSERT_TRUE(created.isValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError()) << "OPEN_ALWAYS creating a file";
-    created.close();
+    created.reset();
 
     ASSERT_TRUE(DeleteFileW(f.c_str()));
     SetLastError(1234);
     File always(openWith(f, GENERIC_WRITE, 0, CREATE_ALWAYS));
-    ASSERT_TRUE(always.valid());
+    ASSERT_TRUE(always.isValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError()) << "CREATE_ALWAYS creating a file";
 }
 
@@ -47,42 +47,42 @@ TEST_F(CreateFileCase, DispositionsOnExistingFile) {
 
     SetLastError(1234);
     File opened(openWith(f, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS));
-    ASSERT_TRUE(opened.valid());
+    ASSERT_TRUE(opened.isValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
     EXPECT_EQ(5u, GetFileSize(opened.get(), nullptr)) << "OPEN_ALWAYS keeps the content";
-    opened.close();
+    opened.reset();
 
     File created(openWith(f, GENERIC_WRITE, 0, CREATE_NEW));
-    EXPECT_FALSE(created.valid());
+    EXPECT_FALSE(created.isValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), GetLastError());
 
     SetLastError(1234);
     File existing(openWith(f, GENERIC_READ, 0, OPEN_EXISTING));
-    ASSERT_TRUE(existing.valid());
+    ASSERT_TRUE(existing.isValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError()) << "OPEN_EXISTING sets no error";
-    existing.close();
+    existing.reset();
 
     SetLastError(1234);
     File replaced(openWith(f, GENERIC_WRITE, 0, CREATE_ALWAYS));
-    ASSERT_TRUE(replaced.valid());
+    ASSERT_TRUE(replaced.isValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
     EXPECT_EQ(0u, GetFileSize(replaced.get(), nullptr)) << "CREATE_ALWAYS truncates";
-    replaced.close();
+    replaced.reset();
 
     ASSERT_TRUE(writeFile(f, "hello"));
     File truncated(openWith(f, GENERIC_WRITE, 0, TRUNCATE_EXISTING));
-    ASSERT_TRUE(truncated.valid());
+    ASSERT_TRUE(truncated.isValid());
     EXPECT_EQ(0u, GetFileSize(truncated.get(), nullptr));
 }
 
 TEST_F(CreateFileCase, MissingDirectoryAndDirectoryAsFile) {
     File inMissing(openWith(path("nodir\\a.txt"), GENERIC_WRITE, 0, CREATE_ALWAYS));
-    EXPECT_FALSE(inMissing.valid());
+    EXPECT_FALSE(inMissing.isValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
 
     ASSERT_TRUE(CreateDirectoryW(path("sub").c_str(), nullptr));
     File dir(openWith(path("sub"), GENERIC_READ, 0, OPEN_EXISTING));
-    EXPECT_FALSE(dir.valid());
+    EXPECT_FALSE(dir.isValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
 }
 
@@ -90,14 +90,14 @@ TEST_F(CreateFileCase, WriteAppendAtEndAndRead) {
     Text f = path("log.txt");
     {
         File file(openWith(f, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS));
-        ASSERT_TRUE(file.valid());
+        ASSERT_TRUE(file.isValid());
         DWORD n = 0;
         ASSERT_TRUE(WriteFile(file.get(), "one\n", 4, &n, nullptr));
         EXPECT_EQ(4u, n);
     }
     {
         File file(openWith(f, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS));
-        ASSERT_TRUE(file.valid());
+        ASSERT_TRUE(file.isValid());
         EXPECT_EQ(4u, SetFilePointer(file.get(), 0, nullptr, FILE_END));
         DWORD n = 0;
         ASSERT_TRUE(WriteFile(file.get(), "two\n", 4, &n, nullptr));
@@ -108,7 +108,7 @@ TEST_F(CreateFileCase, WriteAppendAtEndAndRead) {
     EXPECT_EQ("one\ntwo\n", readFile(f));
 
     File reader(openWith(f, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
-    ASSERT_TRUE(reader.valid());
+    ASSERT_TRUE(reader.isValid());
     char buffer[16] = {};
     DWORD n = 99;
     EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(reader.get(), -1, nullptr, FILE_BEGIN));
@@ -125,7 +125,7 @@ TEST_F(CreateFileCase, SetFilePointerWithHighPart) {
     Text f = path("a.bin");
     ASSERT_TRUE(writeFile(f, "0123456789"));
     File file(openWith(f, GENERIC_READ, 0, OPEN_EXISTING));
-    ASSERT_TRUE(file.valid());
+    ASSERT_TRUE(file.isValid());
     LONG high = 0;
     EXPECT_EQ(10u, SetFilePointer(file.get(), 0, &high, FILE_END));
     EXPECT_EQ(0, high);
@@ -149,26 +149,26 @@ TEST_F(CreateFileCase, ShareModesWithinTheProcess) {
     Text f = path("shared.txt");
     ASSERT_TRUE(writeFile(f, "x"));
     File exclusive(openWith(f, GENERIC_READ, 0, OPEN_EXISTING));
-    ASSERT_TRUE(exclusive.valid());
+    ASSERT_TRUE(exclusive.isValid());
     File second(openWith(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
-    EXPECT_FALSE(second.valid());
+    EXPECT_FALSE(second.isValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
-    exclusive.close();
+    exclusive.reset();
 
     File reader(openWith(f, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
-    ASSERT_TRUE(reader.valid());
+    ASSERT_TRUE(reader.isValid());
     File otherReader(openWith(f, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
-    EXPECT_TRUE(otherReader.valid()) << "readers that share reading";
+    EXPECT_TRUE(otherReader.isValid()) << "readers that share reading";
     File writer(openWith(f, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING));
-    EXPECT_FALSE(writer.valid()) << "the readers do not share writing";
+    EXPECT_FALSE(writer.isValid()) << "the readers do not share writing";
     EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
     File narrow(openWith(f, GENERIC_READ, 0, OPEN_EXISTING));
-    EXPECT_FALSE(narrow.valid()) << "a new handle must share what the open ones hold";
+    EXPECT_FALSE(narrow.isValid()) << "a new handle must share what the open ones hold";
 
     EXPECT_FALSE(DeleteFileW(f.c_str())) << "open without FILE_SHARE_DELETE";
     EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
-    reader.close();
-    otherReader.close();
+    reader.reset();
+    otherReader.reset();
     EXPECT_TRUE(DeleteFileW(f.c_str()));
 }
 
@@ -177,10 +177,10 @@ TEST_F(CreateFileCase, DeleteOnCloseRemovesTheFile) {
     Text f = path("temp.txt");
     File temp(CreateFileW(f.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                           FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    ASSERT_TRUE(temp.valid()) << GetLastError();
-    EXPECT_FALSE(File(openWith(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING)).valid());
-    EXPECT_TRUE(File(openWith(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING)).valid());
-    temp.close();
+    ASSERT_TRUE(temp.isValid()) << GetLastError();
+    EXPECT_FALSE(File(openWith(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING)).isValid());
+    EXPECT_TRUE(File(openWith(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING)).isValid());
+    temp.reset();
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(f.c_str()));
 }
 
@@ -332,7 +332,7 @@ TEST_F(DirectoryCase, ReadOnlyFileCannotBeOpenedForWriting) {
     const DWORD dispositions[] = {OPEN_EXISTING, OPEN_ALWAYS, CREATE_ALWAYS, TRUNCATE_EXISTING};
     for (DWORD disposition : dispositions) {
         File writer(openWith(f, GENERIC_WRITE, 0, disposition));
-        EXPECT_FALSE(writer.valid()) << disposition;
+        EXPECT_FALSE(writer.isValid()) << disposition;
         EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError()) << disposition;
     }
     EXPECT_EQ("kept", readFile(f));

@@ -24,7 +24,7 @@ protected:
 BOOL opens(const Text& file, DWORD disposition) {
     File handle(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return handle.valid();
+    return handle.isValid();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Named mutexes within a process: one object per name, ownership per thread
 // and counted, the errors of CreateMutexW and ReleaseMutex.  Each case uses
 // names of its own.
+#include "plx_scoped_handle.h"
 #include "plx_test_machine.h"
 #include "plx_win32.h"
 
@@ -8,20 +9,19 @@
 
 #include <atomic>
 #include <chrono>
-#include <memory>
 #include <string>
 #include <thread>
 
 namespace {
 
-using Mutex = std::unique_ptr<void, decltype(&CloseHandle)>;
+using Mutex = CPLXScopedKernelHandle;
 
 // A mutex named plx.<case><suffix>, and the last error CreateMutexW left.
 Mutex create(BOOL initialOwner, const std::string& prefix = "", const char* suffix = "", DWORD* error = nullptr) {
     std::string name = prefix + "plx." + ::testing::UnitTest::GetInstance()->current_test_info()->name() + suffix;
     std::u16string wide(name.begin(), name.end());
     SetLastError(1234);
-    Mutex mutex(CreateMutexW(nullptr, initialOwner, reinterpret_cast<const WCHAR*>(wide.c_str())), &CloseHandle);
+    Mutex mutex(CreateMutexW(nullptr, initialOwner, reinterpret_cast<const WCHAR*>(wide.c_str())));
     if (error) *error = GetLastError();
     return mutex;
 }
@@ -31,7 +31,7 @@ Mutex create(BOOL initialOwner, const std::string& prefix = "", const char* suff
 TEST(NamedMutex, NamesNamespacesAndASecondCreate) {
     DWORD error = 0;
     Mutex first = create(FALSE, "", "", &error);
-    ASSERT_TRUE(first);
+    ASSERT_TRUE(first.isValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), error);
     const struct {
         const char *prefix, *suffix;
@@ -47,7 +47,7 @@ TEST(NamedMutex, NamesNamespacesAndASecondCreate) {
     for (const auto& row : rows) {
         Mutex other = create(FALSE, row.prefix, row.suffix, &error);
         EXPECT_EQ(row.error, error) << row.prefix << row.suffix;
-        EXPECT_EQ(row.error != ERROR_PATH_NOT_FOUND, other != nullptr) << row.prefix << row.suffix;
+        EXPECT_EQ(row.error != ERROR_PATH_NOT_FOUND, other.isValid()) << row.prefix << row.suffix;
     }
     Mutex second = create(TRUE);
     EXPECT_FALSE(ReleaseMutex(second.get())) << "bInitialOwner is ignored for an existing mutex";
@@ -58,7 +58,7 @@ TEST(NamedMutex, NamesNamespacesAndASecondCreate) {
 
 TEST(NamedMutex, OwnershipIsCountedAndBelongsToAThread) {
     Mutex mutex = create(TRUE);
-    ASSERT_TRUE(mutex);
+    ASSERT_TRUE(mutex.isValid());
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex.get(), INFINITE));
     DWORD whileOwned = 0, releaseError = 0;
     std::thread([&] {
@@ -84,7 +84,7 @@ TEST(NamedMutex, OwnershipIsCountedAndBelongsToAThread) {
 
 TEST(NamedMutex, AThreadThatEndsOwningItAbandonsIt) {
     Mutex mutex = create(FALSE);
-    ASSERT_TRUE(mutex);
+    ASSERT_TRUE(mutex.isValid());
     DWORD taken = WAIT_FAILED;
     std::thread([&] { taken = WaitForSingleObject(mutex.get(), 0); }).join();
     ASSERT_EQ(WAIT_OBJECT_0, taken);

@@ -4,6 +4,7 @@
 #ifndef PLX_REGISTRY_CONFORMANCE_H
 #define PLX_REGISTRY_CONFORMANCE_H
 
+#include "plx_scoped_handle.h"
 #include "plx_win32.h"
 
 #include <gtest/gtest.h>
@@ -20,25 +21,7 @@ inline WString wide(const char* ascii) {
 }
 
 // Handle that closes itself.
-class ScopedKey {
-public:
-    ScopedKey() = default;
-    ~ScopedKey() { reset(); }
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-    HKEY* out() {
-        reset();
-        return &m_key;
-    }
-    HKEY get() const { return m_key; }
-    void reset() {
-        if (m_key) RegCloseKey(m_key);
-        m_key = nullptr;
-    }
-
-private:
-    HKEY m_key = nullptr;
-};
+typedef CPLXScopedRegKey ScopedKey;
 
 // A fresh key named after the running test under root\base.
 class RegistryCase : public ::testing::Test {

@@ -1,5 +1,6 @@
 // The process token as an administrator's program sees it: which privileges
 // it holds, enabling and disabling them, and the errors of the token calls.
+#include "plx_scoped_handle.h"
 #include "plx_test_machine.h"
 #include "plx_win32.h"
 
@@ -9,22 +10,11 @@
 
 namespace {
 
-// A token handle that closes itself.
-class Token {
-public:
-    explicit Token(DWORD access) {
-        if (!OpenProcessToken(GetCurrentProcess(), access, &m_handle)) m_handle = nullptr;
-    }
-    ~Token() {
-        if (m_handle) CloseHandle(m_handle);
-    }
-    Token(const Token&) = delete;
-    Token& operator=(const Token&) = delete;
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle = nullptr;
-};
+// The process's token with this access; null when it cannot be opened.
+CPLXScopedToken processToken(DWORD access) {
+    HANDLE hToken = nullptr;
+    return CPLXScopedToken(OpenProcessToken(GetCurrentProcess(), access, &hToken) ? hToken : nullptr);
+}
 
 LUID luidOf(LPCWSTR name) {
     LUID luid = {0, 0};
@@ -86,7 +76,7 @@ TEST(TokenPrivileges, LookupGivesWindowsLuids) {
 }
 
 TEST(TokenPrivileges, AdministratorHoldsBackupRestoreAndShutdown) {
-    Token token(TOKEN_QUERY);
+    const CPLXScopedToken token = processToken(TOKEN_QUERY);
     ASSERT_NE(nullptr, token.get());
     EXPECT_GE(attributesOf(token.get(), SE_BACKUP_NAME), 0);
     EXPECT_GE(attributesOf(token.get(), SE_RESTORE_NAME), 0);
@@ -96,7 +86,7 @@ TEST(TokenPrivileges, AdministratorHoldsBackupRestoreAndShutdown) {
 }
 
 TEST(TokenPrivileges, EnableAndDisableWithPreviousState) {
-    Token token(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
+    const CPLXScopedToken token = processToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
     ASSERT_NE(nullptr, token.get());
     LUID shutdown = luidOf(SE_SHUTDOWN_NAME);
     long long initial = attributesOf(token.get(), SE_SHUTDOWN_NAME);
@@ -126,8 +116,8 @@ TEST(TokenPrivileges, EnableAndDisableWithPreviousState) {
 }
 
 TEST(TokenPrivileges, AnotherHandleSeesTheSameToken) {
-    Token adjust(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
-    Token query(TOKEN_QUERY);
+    const CPLXScopedToken adjust = processToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
+    const CPLXScopedToken query = processToken(TOKEN_QUERY);
     ASSERT_NE(nullptr, adjust.get());
     ASSERT_NE(nullptr, query.get());
     LUID backup = luidOf(SE_BACKUP_NAME);
@@ -142,7 +132,7 @@ TEST(TokenPrivileges, AnotherHandleSeesTheSameToken) {
 }
 
 TEST(TokenPrivileges, PrivilegeNotHeldIsSuccessWithNotAllAssigned) {
-    Token token(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
+    const CPLXScopedToken token = processToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
     ASSERT_NE(nullptr, token.get());
     // Creating tokens is the system's privilege, no user's.
     LUID createToken = luidOf(TEXT("SeCreateTokenPrivilege"));
@@ -155,7 +145,7 @@ TEST(TokenPrivileges, PrivilegeNotHeldIsSuccessWithNotAllAssigned) {
 }
 
 TEST(TokenPrivileges, AdjustingNeedsTheAdjustRight) {
-    Token token(TOKEN_QUERY);
+    const CPLXScopedToken token = processToken(TOKEN_QUERY);
     ASSERT_NE(nullptr, token.get());
     TOKEN_PRIVILEGES on = one(luidOf(SE_SHUTDOWN_NAME), SE_PRIVILEGE_ENABLED);
     EXPECT_FALSE(AdjustTokenPrivileges(token.get(), FALSE, &on, 0, nullptr, nullptr));
@@ -163,7 +153,7 @@ TEST(TokenPrivileges, AdjustingNeedsTheAdjustRight) {
 }
 
 TEST(TokenPrivileges, QueryingNeedsTheQueryRight) {
-    Token token(TOKEN_ADJUST_PRIVILEGES);
+    const CPLXScopedToken token = processToken(TOKEN_ADJUST_PRIVILEGES);
     ASSERT_NE(nullptr, token.get());
     BYTE buffer[512];
     DWORD length = 0;
@@ -172,7 +162,7 @@ TEST(TokenPrivileges, QueryingNeedsTheQueryRight) {
 }
 
 TEST(TokenPrivileges, ShortPreviousStateBufferChangesNothing) {
-    Token token(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
+    const CPLXScopedToken token = processToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY);
     ASSERT_NE(nullptr, token.get());
     LUID restore = luidOf(SE_RESTORE_NAME);
     long long initial = attributesOf(token.get(), SE_RESTORE_NAME);

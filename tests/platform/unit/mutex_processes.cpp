@@ -1,14 +1,13 @@
 // A named mutex is one object for every process of the machine: a child that
 // owns it keeps the parent waiting, and a child that ends owning it leaves it
 // abandoned to the parent.
+#include "plx_scoped_handle.h"
 #include "plx_test_machine.h"
 #include "sim_unit.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
-
-#include <memory>
 
 namespace {
 
@@ -29,7 +28,7 @@ TEST(MutexAcrossProcesses, ChildOwnerKeepsTheParentWaitingAndAbandonsIt) {
     TestMachine m;
     m.create();
     // Open before the child starts, so that the object outlives the child.
-    std::unique_ptr<void, decltype(&CloseHandle)> handle(CreateMutexW(nullptr, FALSE, u"plx.across"), &CloseHandle);
+    const CPLXScopedKernelHandle handle(CreateMutexW(nullptr, FALSE, u"plx.across"));
     HANDLE mutex = handle.get();
     ASSERT_NE(nullptr, mutex);
     ChildOnASocket child;
