@@ -242,21 +242,6 @@ bool nextAnswer(std::string& answer) {
 
 // ------------------------------------------------------------------ screen.log
 
-std::string screenLogQuote(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
-        }
-    }
-    return out + "\"";
-}
-
 void screenLog(const std::string& line) {
     std::string file = machine().dir + "/screen.log";
     int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
