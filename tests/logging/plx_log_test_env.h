@@ -9,34 +9,21 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "plx_logging.h"
 #include "plx_logging_config.h"
 #include "plx_logging_output_text.h"
+#include "plx_test_text.h"
+#include "plx_wchar_string.h"
 #include "plx_win32.h"
 
-typedef std::basic_string<WCHAR> PlxWString;
+// A library string from UTF-8 text ("" gives an invalid string).
+inline CPLXWCharString plxStr(std::string_view text) { return CPLXWCharString(plxW(text).c_str()); }
 
-inline PlxWString plxW(const char* szText) {
-    PlxWString text;
-    for (; *szText != 0; ++szText) {
-        text += static_cast<WCHAR>(static_cast<unsigned char>(*szText));
-    }
-    return text;
-}
-
-// ASCII view of UTF-16 text for readable assertions; other units become '?'.
-inline std::string plxNarrow(const WCHAR* szText, size_t cch) {
-    std::string text;
-    for (size_t i = 0; i < cch; ++i) {
-        text += (szText[i] < 0x80) ? static_cast<char>(szText[i]) : '?';
-    }
-    return text;
-}
-inline std::string plxNarrow(const PlxWString& text) {
-    return plxNarrow(text.data(), text.size());
-}
+// The text of a library string as UTF-8 ("" for an invalid string).
+inline std::string plxNarrow(const CPLXWCharString& text) { return plxNarrow(text.c_str(), text.getLength()); }
 
 // The logging key, emptied for one test and removed afterwards.
 class PlxLogSettings {

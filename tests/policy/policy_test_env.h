@@ -18,9 +18,6 @@
 #include "plx_wchar_string.h"
 #include "plx_win32.h"
 
-inline CPLXWCharString policyWs(const char* szText) { return CPLXWCharString(plxW(szText).c_str()); }
-inline std::string policyText(const CPLXWCharString& text) { return plxNarrow(text.c_str(), text.getLength()); }
-
 // Key paths of the common settings.
 #define POLICY_MACHINE_POLICY_KEY "Software\\Policies\\Orvane\\PLX Common\\Vaultline Security Suite"
 #define POLICY_POLICY_DEFAULTS_KEY "Software\\Policies\\Orvane\\PLX Common\\User Defaults\\Vaultline Security Suite"

@@ -130,8 +130,8 @@ TEST_F(ProfileRead, ValuesAsWindowsFindsThem) {
     ASSERT_TRUE(writeFile(f, kSyntax));
     for (const Row& row : rows) {
         Read read = readString(f, row.section, row.key, row.fallback);
-        EXPECT_EQ(Text(row.expected), Text(read.buffer.c_str())) << narrow(row.section) << "/" << narrow(row.key);
-        EXPECT_EQ(static_cast<DWORD>(lstrlenW(row.expected)), read.count) << narrow(row.key);
+        EXPECT_EQ(Text(row.expected), Text(read.buffer.c_str())) << plxNarrow(row.section) << "/" << plxNarrow(row.key);
+        EXPECT_EQ(static_cast<DWORD>(lstrlenW(row.expected)), read.count) << plxNarrow(row.key);
     }
 }
 
@@ -227,7 +227,7 @@ TEST_F(ProfileRead, Integers) {
     ASSERT_TRUE(writeFile(f, "[n]\r\nminus=-1\r\nplus=+1\r\nwrap=4294967297\r\nlead=42A94967297\r\n"
                              "word=B4294967297\r\nblank=  17  \r\n"));
     for (const Row& row : rows)
-        EXPECT_EQ(row.expected, GetPrivateProfileIntW(TEXT("N"), row.key, row.fallback, f.c_str())) << narrow(row.key);
+        EXPECT_EQ(row.expected, GetPrivateProfileIntW(TEXT("N"), row.key, row.fallback, f.c_str())) << plxNarrow(row.key);
 }
 
 // Without a section (or key) the number is read from the first section (or key) name.
