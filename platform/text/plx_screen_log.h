@@ -20,8 +20,8 @@
 
 namespace plxtext {
 
-const std::string_view kScreenLogBox = "MessageBox";
-const std::string_view kScreenLogExit = "ExitWindowsEx";
+constexpr std::string_view kScreenLogBox = "MessageBox";
+constexpr std::string_view kScreenLogExit = "ExitWindowsEx";
 
 // A message box as its line tells it; an empty icon or error is left out (a
 // box seen from outside the program shows no icon name).
