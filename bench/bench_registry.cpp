@@ -61,6 +61,7 @@ int main() {
 #include <unistd.h>
 
 #include "plx_test_machine.h"
+#include "plx_test_text.h"
 #include "plx_win32.h"
 
 extern char** environ;
@@ -84,10 +85,6 @@ std::string format(const char* fmt, long a) {
     std::snprintf(buffer, sizeof buffer, fmt, a);
     return buffer;
 }
-
-std::u16string widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
-
-const WCHAR* w(const std::u16string& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
 
 // ------------------------------------------------------------------ the generated registry
 
@@ -251,9 +248,9 @@ bool writeRegistry(const std::string& file, const Row& row) {
 // ------------------------------------------------------------------ the child processes
 
 std::string changeName(int n) { return "PLXBenchChange" + format("%03ld", n); }
-std::u16string changeData(int n) {
-    std::u16string data = widen("C:\\ProgramData\\PLXBench\\change" + format("%03ld", n) + ".log");
-    data += u'\0';
+PlxWString changeData(int n) {
+    PlxWString data = plxW("C:\\ProgramData\\PLXBench\\change" + format("%03ld", n) + ".log");
+    data += WCHAR(0);
     return data;
 }
 
@@ -279,9 +276,9 @@ bool goOn() {
 }
 
 LSTATUS setChange(HKEY key, int n) {
-    const std::u16string name = widen(changeName(n)), data = changeData(n);
-    return RegSetValueExW(key, w(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
-                          static_cast<DWORD>(data.size() * sizeof(char16_t)));
+    const PlxWString name = plxW(changeName(n)), data = changeData(n);
+    return RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                          static_cast<DWORD>(data.size() * sizeof(WCHAR)));
 }
 
 // Reports a failed call to the parent; the measuring ends there.
@@ -292,10 +289,10 @@ int failed(const char* call, LSTATUS status) {
 
 // --measure KEY UNCHANGED: the timed registry calls, each figure a line on stdout.
 int measure(const std::string& keyPath, const std::string& unchanged) {
-    const std::u16string path = widen(keyPath);
+    const PlxWString path = plxW(keyPath);
     HKEY key = nullptr;
     long long start = nowNs();
-    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, w(path), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key);
+    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key);
     long long end = nowNs();
     if (status != ERROR_SUCCESS) return failed("RegOpenKeyExW", status);
     report("load " + std::to_string(end - start));
@@ -316,15 +313,15 @@ int measure(const std::string& keyPath, const std::string& unchanged) {
     end = nowNs();
     report("hundred " + std::to_string(end - start));
 
-    const std::u16string name = widen(unchanged);
+    const PlxWString name = plxW(unchanged);
     BYTE data[4096];
     DWORD type = 0, size = sizeof data;
-    if (RegQueryValueExW(key, w(name), nullptr, &type, data, &size) != ERROR_SUCCESS) {
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, data, &size) != ERROR_SUCCESS) {
         report("error RegQueryValueExW of " + unchanged);
         return 1;
     }
     start = nowNs();
-    status = RegSetValueExW(key, w(name), 0, type, data, size);
+    status = RegSetValueExW(key, name.c_str(), 0, type, data, size);
     end = nowNs();
     if (status != ERROR_SUCCESS) {
         report("error RegSetValueExW of " + unchanged);
@@ -336,12 +333,12 @@ int measure(const std::string& keyPath, const std::string& unchanged) {
     return 0;
 }
 
-bool hasValue(HKEY key, const std::string& name, DWORD type, const std::u16string& data) {
+bool hasValue(HKEY key, const std::string& name, DWORD type, const PlxWString& data) {
     std::vector<BYTE> buffer(4096);
     DWORD gotType = 0, size = static_cast<DWORD>(buffer.size());
-    if (RegQueryValueExW(key, w(widen(name)), nullptr, &gotType, buffer.data(), &size) != ERROR_SUCCESS) return false;
+    if (RegQueryValueExW(key, plxW(name).c_str(), nullptr, &gotType, buffer.data(), &size) != ERROR_SUCCESS) return false;
     if (type == REG_NONE) return true;  // only that it is there
-    return gotType == type && size == data.size() * sizeof(char16_t) &&
+    return gotType == type && size == data.size() * sizeof(WCHAR) &&
            std::memcmp(buffer.data(), data.data(), size) == 0;
 }
 
@@ -353,14 +350,14 @@ int verify(char** arg) {
     const int changes = std::atoi(arg[1]);
     const long count = std::atol(arg[2]);
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, w(widen(keyPath)), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(keyPath).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
         report("MISSING the changed key");
         return 1;
     }
     std::string missing;
     for (int n = 0; n < changes && missing.empty(); ++n)
         if (!hasValue(key, changeName(n), REG_SZ, changeData(n))) missing = changeName(n);
-    if (missing.empty() && !hasValue(key, unchanged, REG_SZ, widen(unchangedData) + u'\0')) missing = unchanged;
+    if (missing.empty() && !hasValue(key, unchanged, REG_SZ, plxW(unchangedData) + WCHAR(0))) missing = unchanged;
     DWORD values = 0;
     if (missing.empty() && count > 0 &&
         (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
@@ -370,9 +367,9 @@ int verify(char** arg) {
     RegCloseKey(key);
     if (missing.empty()) {
         HKEY last = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, w(widen(lastKey)), 0, KEY_READ | KEY_WOW64_64KEY, &last) !=
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(lastKey).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &last) !=
                 ERROR_SUCCESS ||
-            !hasValue(last, lastValue, REG_NONE, u""))
+            !hasValue(last, lastValue, REG_NONE, PlxWString()))
             missing = lastKey + "\\" + lastValue;
         if (last) RegCloseKey(last);
     }

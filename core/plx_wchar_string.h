@@ -210,6 +210,13 @@ private:
 // TEXT("prefix") + string.
 CPLXWCharString operator+(const WCHAR* szLeft, const CPLXWCharString& right);
 
+// Decimal text as the C library's wcstol(text, nullptr, 10) reads it into a
+// 32-bit long: leading white space (space, tab to carriage return), an
+// optional sign, the digits up to the first other unit or ulLength units; a
+// value out of range becomes the nearest limit.  False, lValue untouched,
+// when there are no digits.
+bool plxDecimalToLong(const WCHAR* pText, ULONG ulLength, LONG& lValue);
+
 // ulCount bytes as upper-case hex pairs separated by spaces ("01 0A FF"), the
 // form of getAsciiCodeString; an invalid string for no bytes.  Not traced.
 CPLXWCharString plxAsciiCodeString(const unsigned char* pBytes, ULONG ulCount);

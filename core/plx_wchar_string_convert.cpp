@@ -41,41 +41,6 @@ const char g_hexDigits[] = "0123456789ABCDEF";
 
 bool validDirection(ULONG direction) { return direction == pmFromStart || direction == pmFromEnd; }
 
-// What the C library's wide-string conversion to a 32-bit signed long in
-// base 10 gives: leading white space, an optional sign, the digits up to the
-// first other character; out-of-range values become the nearest limit.
-// False when there are no digits.
-bool decimalToLong(const unsigned short* pUnits, ULONG ulLength, LONG& lValue) {
-    ULONG i = 0;
-    while (i < ulLength && (pUnits[i] == ' ' || (pUnits[i] >= 0x09 && pUnits[i] <= 0x0D))) {
-        ++i;
-    }
-    bool bNegative = false;
-    if (i < ulLength && (pUnits[i] == '-' || pUnits[i] == '+')) {
-        bNegative = pUnits[i] == '-';
-        ++i;
-    }
-    const unsigned long long ullLimit = 2147483648ULL;  // magnitude of the lowest value
-    unsigned long long ullMagnitude = 0;
-    ULONG ulDigits = 0;
-    for (; i < ulLength && isDecDigit(pUnits[i]); ++i, ++ulDigits) {
-        ullMagnitude = ullMagnitude * 10 + (pUnits[i] - '0');
-        if (ullMagnitude > ullLimit) {
-            ullMagnitude = ullLimit;
-        }
-    }
-    if (ulDigits == 0) {
-        return false;
-    }
-    if (bNegative) {
-        lValue = ullMagnitude >= ullLimit ? static_cast<LONG>(-2147483647 - 1)
-                                          : -static_cast<LONG>(ullMagnitude);
-    } else {
-        lValue = ullMagnitude >= ullLimit ? static_cast<LONG>(2147483647) : static_cast<LONG>(ullMagnitude);
-    }
-    return true;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- number formatting
@@ -459,6 +424,37 @@ bool CPLXWCharString::strip(WCHAR wcKey, const CPLXFlags& trimSides, const CPLXF
 
 // ---------------------------------------------------------------- number parsing
 
+bool plxDecimalToLong(const WCHAR* pText, ULONG ulLength, LONG& lValue) {
+    ULONG i = 0;
+    while (i < ulLength && (pText[i] == ' ' || (pText[i] >= 0x09 && pText[i] <= 0x0D))) {
+        ++i;
+    }
+    bool bNegative = false;
+    if (i < ulLength && (pText[i] == '-' || pText[i] == '+')) {
+        bNegative = pText[i] == '-';
+        ++i;
+    }
+    const unsigned long long ullLimit = 2147483648ULL;  // magnitude of the lowest value
+    unsigned long long ullMagnitude = 0;
+    ULONG ulDigits = 0;
+    for (; i < ulLength && isDecDigit(pText[i]); ++i, ++ulDigits) {
+        ullMagnitude = ullMagnitude * 10 + (pText[i] - '0');
+        if (ullMagnitude > ullLimit) {
+            ullMagnitude = ullLimit;
+        }
+    }
+    if (ulDigits == 0) {
+        return false;
+    }
+    if (bNegative) {
+        lValue = ullMagnitude >= ullLimit ? static_cast<LONG>(-2147483647 - 1)
+                                          : -static_cast<LONG>(ullMagnitude);
+    } else {
+        lValue = ullMagnitude >= ullLimit ? static_cast<LONG>(2147483647) : static_cast<LONG>(ullMagnitude);
+    }
+    return true;
+}
+
 bool CPLXWCharString::toNumber(ULONG& ulValue, ULONG asNumberSystem) const {
     try {
         if (!isValid()) {
@@ -483,7 +479,7 @@ bool CPLXWCharString::toNumber(ULONG& ulValue, ULONG asNumberSystem) const {
 bool CPLXWCharString::parseDigits(ULONG& ulValue, ULONG asNumberSystem) const {
     if (asNumberSystem == nsDec) {
         LONG lValue = 0;
-        if (!isNumber(true, false) || !decimalToLong(m_pBuffer, getLength(), lValue)) {
+        if (!isNumber(true, false) || !plxDecimalToLong(c_str(), getLength(), lValue)) {
             return false;
         }
         ulValue = static_cast<ULONG>(lValue);

@@ -17,6 +17,8 @@ namespace {
 const WCHAR* const kTree = TEXT("SOFTWARE\\Orvane");
 const WCHAR* const kCopy = TEXT("SOFTWARE\\Orvane Copy");
 
+// The text as UTF-8 for the console: a surrogate pair is one character, a
+// lone surrogate U+FFFD.  The example's own, so that it needs the library only.
 std::string utf8(const CPLXWCharString& text) {
     std::string out;
     const WCHAR* p = text.c_str();
@@ -24,6 +26,8 @@ std::string utf8(const CPLXWCharString& text) {
         unsigned c = p[i];
         if (c >= 0xD800 && c < 0xDC00 && p[i + 1] >= 0xDC00 && p[i + 1] < 0xE000)
             c = 0x10000 + ((c - 0xD800) << 10) + (p[++i] - 0xDC00);
+        else if (c >= 0xD800 && c < 0xE000)
+            c = 0xFFFD;
         if (c < 0x80) {
             out += static_cast<char>(c);
         } else if (c < 0x800) {

@@ -2,6 +2,7 @@
 
 #include "plx_error_state_guard.h"
 #include "plx_scoped_handle.h"
+#include "plx_wchar_string.h"
 
 LONG g_dynamicLoggingState = 0;
 DWORD g_maxLogFileNum = 1;
@@ -9,35 +10,12 @@ DWORD g_maxLogFileSize = 10240;
 
 namespace {
 
-bool isBlank(WCHAR ch) {
-    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
-}
-
-// Decimal text to integer as the C library converts it: leading white space,
-// optional sign, digits up to the first other character; 0 without digits.
-// Out-of-range values saturate.
-LONG decimalToLong(LPCWSTR szText) {
-    const WCHAR* p = szText;
-    while (isBlank(*p)) {
-        ++p;
-    }
-    bool bNegative = false;
-    if (*p == '+' || *p == '-') {
-        bNegative = (*p == '-');
-        ++p;
-    }
-    long long llValue = 0;
-    while (*p >= '0' && *p <= '9') {
-        if (llValue <= 0x80000000LL) {
-            llValue = llValue * 10 + (*p - '0');
-        }
-        ++p;
-    }
-    if (bNegative) {
-        llValue = -llValue;
-        return llValue < -0x80000000LL ? static_cast<LONG>(-0x7FFFFFFFLL - 1) : static_cast<LONG>(llValue);
-    }
-    return llValue > 0x7FFFFFFFLL ? 0x7FFFFFFF : static_cast<LONG>(llValue);
+// The decimal number that starts at szText[ulFrom] of a named value's text,
+// 0 when none does.
+LONG numberAt(const WCHAR (&szText)[MAX_PATH], ULONG ulFrom) {
+    LONG lValue = 0;
+    plxDecimalToLong(szText + ulFrom, static_cast<ULONG>(sizeof szText / sizeof szText[0]) - ulFrom, lValue);
+    return lValue;
 }
 
 const DWORD NAMED_VALUE_BYTES = MAX_PATH;
@@ -99,7 +77,7 @@ USHORT CPLXLoggingConfig::getNamedOutputs(LPCWSTR szName) const {
         return 0;
     }
     // The conversion stops at the first ',' by itself.
-    return static_cast<USHORT>(decimalToLong(szText) & 0xFFFF);
+    return static_cast<USHORT>(numberAt(szText, 0) & 0xFFFF);
 }
 
 USHORT CPLXLoggingConfig::getNamedDetail(LPCWSTR szName) const {
@@ -109,7 +87,7 @@ USHORT CPLXLoggingConfig::getNamedDetail(LPCWSTR szName) const {
     }
     for (int i = 0; i < MAX_PATH && szText[i] != 0; ++i) {
         if (szText[i] == ',') {
-            return static_cast<USHORT>(decimalToLong(szText + i + 1) & 0xFFFF);
+            return static_cast<USHORT>(numberAt(szText, static_cast<ULONG>(i + 1)) & 0xFFFF);
         }
     }
     // Without a comma there is no second field.

@@ -6,6 +6,7 @@
 
 #include "plx_handlers.h"
 #include "plx_log_debug.h"
+#include "plx_scoped_handle.h"
 #include "plx_windowsprocess.h"
 
 namespace {
@@ -147,14 +148,13 @@ bool CPLXRegistryKey::close() {
 bool CPLXRegistryKey::create() {
     try {
         if (!close()) return false;
-        HKEY hKey = nullptr;
+        CPLXScopedRegKey key;
         LONG lResult = RegCreateKeyExW(m_hRootKey, m_szKeyPath.c_str(), 0, nullptr, m_dwOptions, m_samDesired,
-                                       nullptr, &hKey, nullptr);
+                                       nullptr, key.out(), nullptr);
         if (lResult != ERROR_SUCCESS) {
             throw CPLXRegKeyCreateException(reportPath(), static_cast<ULONG>(lResult), TEXT("CPLXRegistryKey"),
                                             TEXT("create"), PLX_SRC, PLX_LOG_NOW);
         }
-        RegCloseKey(hKey);
         return true;
     }
     PLX_CATCH_RETURN(false)

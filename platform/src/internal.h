@@ -3,6 +3,7 @@
 #ifndef PLX_SIM_INTERNAL_H
 #define PLX_SIM_INTERNAL_H
 
+#include "plx_text_codec.h"
 #include "plx_win32.h"
 
 #include <sys/stat.h>
@@ -15,19 +16,13 @@
 namespace plxsim {
 
 // ------------------------------------------------------------------ text
-std::string toUtf8(const std::u16string& text);
+// The codec every part of the machine converts with (plx_text_codec.h).
+using plxtext::fromUtf8;
+using plxtext::fromWindows1252;
+using plxtext::toUtf8;
+using plxtext::toWindows1252;
 std::string toUtf8(LPCWSTR text);  // null gives ""
-std::u16string fromUtf8(const std::string& text);  // malformed bytes give U+FFFD
-// bytes from byte `from` on as UTF-8 into out; false for any malformed,
-// overlong or out-of-range sequence (out then holds a part).
-bool fromUtf8Strict(const std::string& bytes, size_t from, std::u16string& out);
 std::u16string toU16(LPCWSTR text);  // null gives u""
-// The ANSI code page of the machines modelled, Windows-1252.  Every byte has a
-// character (0x81, 0x8D, 0x8F, 0x90 and 0x9D the C1 controls of the same
-// value, as Windows maps them), so bytes survive a round trip; a character
-// the code page lacks is written as '?', the code page's default character.
-std::u16string fromWindows1252(const std::string& bytes);
-std::string toWindows1252(const std::u16string& text);
 // Case-insensitive comparison as Windows does it for names: each UTF-16 code
 // unit upper-cased through one table (upcase_table.inc, see gen_upcase.py).
 char16_t upcaseChar(char16_t c);
@@ -139,10 +134,8 @@ bool fileLoaded(const struct stat& st);
 // Windows are off limits unless the machine's user is an administrator).
 bool fileWriteAllowed(const std::string& host);
 
-// Appends one UTF-8 line to the machine's screen.log.
+// Appends one UTF-8 line to the machine's screen.log (plx_screen_log.h).
 void screenLog(const std::string& line);
-// The text quoted for a screen.log field: "..." with \\, \", \n, \r, \t escaped.
-std::string screenLogQuote(const std::string& text);
 // The next unused [Display] Answers entry of this process on this machine;
 // false when they are used up.
 bool nextAnswer(std::string& answer);

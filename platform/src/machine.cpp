@@ -60,11 +60,7 @@ std::string readIniText(const std::string& file) {
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        std::u16string text;
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-            text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                          (static_cast<unsigned char>(bytes[i + 1]) << 8));
-        return toUtf8(text);
+        return toUtf8(plxtext::fromUtf16leBytes(std::string_view(bytes).substr(2)));
     }
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
     return bytes;
@@ -240,21 +236,6 @@ bool nextAnswer(std::string& answer) {
 }
 
 // ------------------------------------------------------------------ screen.log
-
-std::string screenLogQuote(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
-        }
-    }
-    return out + "\"";
-}
 
 void screenLog(const std::string& line) {
     std::string file = machine().dir + "/screen.log";

@@ -149,11 +149,8 @@ bool Profile::load(const std::u16string& path, bool forWriting, DWORD& error) {
     m_utf16 = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
               static_cast<unsigned char>(bytes[1]) == 0xFE;
     if (m_utf16) {
-        size_t i = 2;
-        for (; i + 1 < bytes.size(); i += 2)
-            text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                          (static_cast<unsigned char>(bytes[i + 1]) << 8));
-        m_oddByte = bytes.substr(i);
+        text = plxtext::fromUtf16leBytes(std::string_view(bytes).substr(2));
+        m_oddByte = bytes.size() % 2 ? bytes.substr(bytes.size() - 1) : std::string();
     } else {
         text = fromWindows1252(bytes);
     }
@@ -176,12 +173,7 @@ bool Profile::save(const std::u16string& path, DWORD& error) const {
     for (const Line& line : m_lines) text += line.text + line.end;
     std::string bytes;
     if (m_utf16) {
-        bytes = "\xFF\xFE";
-        for (char16_t c : text) {
-            bytes += static_cast<char>(c & 0xFF);
-            bytes += static_cast<char>(c >> 8);
-        }
-        bytes += m_oddByte;
+        bytes = "\xFF\xFE" + plxtext::utf16leBytes(text) + m_oddByte;
     } else {
         bytes = toWindows1252(text);
     }

@@ -3,6 +3,8 @@
 #ifndef PLX_REG_FILE_H
 #define PLX_REG_FILE_H
 
+#include "plx_reg_text.h"
+#include "plx_text_codec.h"
 #include "plx_win32.h"
 
 #include <memory>
@@ -117,27 +119,18 @@ private:
 // Splits "a\b\c" into its components (empty text gives none).
 std::vector<std::u16string> splitKeyPath(const std::u16string& path);
 
-// File bytes to text: UTF-16LE or UTF-16BE with BOM, UTF-8 with BOM; without a
-// BOM a REGEDIT4 file is ANSI (Windows-1252), as regedit writes it, and any
-// other file UTF-8 when it is valid UTF-8, ANSI when it is not.
-std::u16string decodeRegBytes(const std::string& bytes);
+// The .reg text reader (plx_reg_text.h) and the codec, as the machine uses them.
+using plxtext::decodeRegBytes;
+using plxtext::RegBadLine;
+using plxtext::RegParseResult;
+using plxtext::utf16leBytes;
 
-struct RegBadLine {
-    size_t line = 0;  // 1 for the first
-    std::string why;
-};
-
-struct RegParseResult {
-    bool hasHeader = false;  // a "Windows Registry Editor Version 5.00" or "REGEDIT4" line
-    unsigned badLines = 0;   // lines that were not understood and were skipped
-    std::vector<RegBadLine> firstBadLines;  // the first of them, with the reason
-};
-
-// Applies .reg text to the tree: sections create keys (and their parents),
-// "[-...]" deletes a key, "x"=- deletes a value.  Keys named by sections are
-// marked volatile when markVolatile is set (keys that exist keep their flag
-// otherwise).  After a "REGEDIT4" header, hex(2) and hex(7) data are ANSI
-// text and become UTF-16, as regedit converts them.
+// Applies .reg text to the tree through plxtext::readRegText: sections create
+// keys (and their parents), "[-...]" deletes a key, "x"=- deletes a value.
+// Keys below HKEY_CLASSES_ROOT go to HKLM\SOFTWARE\Classes; roots the tree
+// does not allow and keys deeper than 512 levels are bad lines.  Keys named by
+// sections are marked volatile when markVolatile is set (keys that exist keep
+// their flag otherwise).
 RegParseResult parseRegText(const std::u16string& text, RegTree& tree, bool markVolatile);
 
 // The tree in regedit's layout: the non-volatile keys (volatilePart false) or
@@ -149,8 +142,6 @@ std::u16string formatRegText(const RegTree& tree, bool volatilePart);
 void appendRegValueText(std::u16string& out, const RegValue& value);
 // A value's name as a line names it: @ for the default value, else quoted.
 std::u16string valueNameText(const std::u16string& valueName);
-// Text as UTF-16LE bytes, without a BOM.
-std::string utf16leBytes(const std::u16string& text);
 
 }  // namespace plxsim
 

@@ -2,8 +2,7 @@
 // the call records it on the machine's screen and returns, and the program
 // keeps running.  A restart or shutdown drops the volatile registry keys.
 #include "internal.h"
-
-#include <cstdio>
+#include "plx_screen_log.h"
 
 using namespace plxsim;
 
@@ -26,9 +25,7 @@ BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason) {
         SetLastError(ERROR_PRIVILEGE_NOT_HELD);
         return FALSE;
     }
-    char line[64];
-    std::snprintf(line, sizeof line, "ExitWindowsEx flags=0x%02x %s", uFlags, action);
-    screenLog(line);
+    screenLog(plxtext::screenLogExitLine(action, uFlags));
     if (!logoffOnly) registryRestart();
     SetLastError(ERROR_SUCCESS);
     return TRUE;

@@ -8,12 +8,8 @@
 // ("yes" for MB_OK) fails the box the same way; only "cancel" on an MB_OK box
 // counts as OK, as Escape does on Windows.
 //
-// Every box is one line of screen.log:
-//   MessageBox caption="..." text="..." buttons=YESNO icon=QUESTION answer=IDNO
-// buttons: OK OKCANCEL ABORTRETRYIGNORE YESNOCANCEL YESNO RETRYCANCEL;
-// icon: NONE ERROR QUESTION WARNING INFORMATION; answer: IDOK IDCANCEL IDYES
-// IDNO, or 0 for a box that could not be shown, followed then by
-// error="why".  Quoted fields escape \ " newline CR tab as \\ \" \n \r \t.
+// Every box is one line of screen.log (plx_screen_log.h).
+#include "plx_screen_log.h"
 #include "plx_sim_resources.h"
 #include "internal.h"
 
@@ -178,11 +174,11 @@ int WINAPI MessageBoxW(HWND /*hWnd*/, LPCWSTR lpText, LPCWSTR lpCaption, UINT uT
     const char* buttonsText = buttonsName(buttons);
     std::string caption = lpCaption ? toUtf8(lpCaption) : "Error";  // Windows' default caption
     std::string text = toUtf8(lpText);
-    std::string line = "MessageBox caption=" + screenLogQuote(caption) + " text=" + screenLogQuote(text) +
-                       " buttons=" + (buttonsText ? buttonsText : std::to_string(buttons)) +
-                       " icon=" + iconName(uType);
+    plxtext::ScreenLogBox box{caption, text, buttonsText ? buttonsText : std::to_string(buttons), iconName(uType),
+                              "0", ""};
     if (!buttonsText) {
-        screenLog(line + " answer=0 error=\"unknown buttons\"");
+        box.error = "unknown buttons";
+        screenLog(plxtext::screenLogLine(box));
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -197,9 +193,9 @@ int WINAPI MessageBoxW(HWND /*hWnd*/, LPCWSTR lpText, LPCWSTR lpCaption, UINT uT
     } else {
         error = "no answer left in machine.ini and no terminal";
     }
-    line += std::string(" answer=") + answerName(result);
-    if (!result) line += " error=" + screenLogQuote(error);
-    screenLog(line);
+    box.answer = answerName(result);
+    if (!result) box.error = error;
+    screenLog(plxtext::screenLogLine(box));
     if (!result) SetLastError(ERROR_NOT_SUPPORTED);
     return result;
 }

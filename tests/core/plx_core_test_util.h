@@ -1,5 +1,5 @@
-// Helpers of the core type tests: strings from ASCII literals, ASCII views of
-// strings, and the diagnostic log entries of one test.
+// Helpers of the core type tests: the text of strings, and the diagnostic log
+// entries of one test.
 #ifndef PLX_CORE_TEST_UTIL_H
 #define PLX_CORE_TEST_UTIL_H
 
@@ -9,15 +9,13 @@
 #include "../logging/plx_log_test_env.h"
 #include "plx_wchar_string.h"
 
-// A string from ASCII text ("" gives an invalid string).
-inline CPLXWCharString plxStr(const char* szText) { return CPLXWCharString(plxW(szText).c_str()); }
-
-// The text of a string as ASCII; "<invalid>" for an invalid string.
+// The text of a string as UTF-8, "<invalid>" for an invalid string: the
+// core tests tell an invalid string from an empty one.
 inline std::string plxText(const CPLXWCharString& text) {
     if (!text.isValid()) {
         return "<invalid>";
     }
-    return plxNarrow(text.c_str(), text.getLength());
+    return plxNarrow(text);
 }
 
 // How many log entries contain the fragment.

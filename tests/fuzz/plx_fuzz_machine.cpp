@@ -1,7 +1,7 @@
 #include "plx_fuzz_machine.h"
 
-#include "plx_reg_text.h"
 #include "plx_test_machine.h"
+#include "plx_test_text.h"
 #include "plx_win32.h"
 
 #include <cstdio>
@@ -22,7 +22,7 @@ const std::string& plxFuzzMachineDir() {
     if (g_dir.empty()) {
         g_dir = plxCreateMachineDir();
         std::filesystem::create_directories(g_dir + "/drive_c/fuzz");
-        SetEnvironmentVariableW(TEXT("PLX_MACHINE"), plxUtf8ToUtf16(g_dir).c_str());
+        SetEnvironmentVariableW(TEXT("PLX_MACHINE"), plxW(g_dir).c_str());
         std::atexit(removeMachine);
     }
     return g_dir;
@@ -33,7 +33,7 @@ std::u16string plxFuzzInputFile(const char* szName, const uint8_t* pData, size_t
     out.write(reinterpret_cast<const char*>(pData), static_cast<std::streamsize>(size));
     out.close();
     if (!out) plxFuzzFail("the input file can be written", __FILE__, __LINE__);
-    return u"C:\\fuzz\\" + plxUtf8ToUtf16(szName);
+    return u"C:\\fuzz\\" + plxW(szName);
 }
 
 void plxFuzzResetRegistry() {

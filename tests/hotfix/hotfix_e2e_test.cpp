@@ -2,6 +2,7 @@
 // and (the shipped program) under Wine: what the user sees, what it changes
 // on disk and in the registry, and the patch log byte for byte.
 #include "hotfix_machine.h"
+#include "plx_test_text.h"
 
 #include <gtest/gtest.h>
 
@@ -631,7 +632,7 @@ TEST_P(HotfixRefused, ChangesNothingAndSaysWhichLibrary)
     c.prepare(m);
     m.answers("ok").create();
     if (bReadOnlyBackup) {
-        ASSERT_TRUE(SetFileAttributesW(widePath(at(kDirX86, kBak)).c_str(), FILE_ATTRIBUTE_READONLY));
+        ASSERT_TRUE(SetFileAttributesW(plxW(at(kDirX86, kBak)).c_str(), FILE_ATTRIBUTE_READONLY));
     }
     HotfixRun run = m.run();
     EXPECT_EQ(run.exitCode, 0) << run.output;
@@ -645,7 +646,7 @@ TEST_P(HotfixRefused, ChangesNothingAndSaysWhichLibrary)
     }
     if (bReadOnlyBackup) {
         EXPECT_EQ(m.readFile(at(kDirX86, kBak)), "an older backup");
-        SetFileAttributesW(widePath(at(kDirX86, kBak)).c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(plxW(at(kDirX86, kBak)).c_str(), FILE_ATTRIBUTE_NORMAL);
     }
     expectNoRecord();
     EXPECT_TRUE(m.restarts().empty());
@@ -809,7 +810,7 @@ class KeptFile {
 public:
     KeptFile(const std::string& path, const std::string& bytes) : m_path(path)
     {
-        m_bHad = GetFileAttributesW(widePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+        m_bHad = GetFileAttributesW(plxW(path).c_str()) != INVALID_FILE_ATTRIBUTES;
         if (m_bHad)
             m_before = plxReadFile(path);
         write(bytes);
@@ -819,13 +820,13 @@ public:
         if (m_bHad)
             write(m_before);
         else
-            DeleteFileW(widePath(m_path).c_str());
+            DeleteFileW(plxW(m_path).c_str());
     }
 
 private:
     void write(const std::string& bytes)
     {
-        HANDLE file = CreateFileW(widePath(m_path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        HANDLE file = CreateFileW(plxW(m_path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD written = 0;
         if (file != INVALID_HANDLE_VALUE) {

@@ -1,6 +1,7 @@
 #include "hotfix_machine.h"
 
-#include "plx_reg_text.h"
+#include "plx_screen_log.h"
+#include "plx_test_text.h"
 #include "plx_testdata.h"
 
 #include <algorithm>
@@ -25,22 +26,6 @@ const char* const kDirX86 = "C:\\Program Files\\Orvane\\Vaultline Security Suite
 const char* const kDownloads = "C:\\Users\\Public\\Downloads\\";
 
 namespace {
-typedef std::basic_string<WCHAR> WText;
-
-WText wide(const std::string& utf8)
-{
-    std::u16string text = plxUtf8ToUtf16(utf8);
-    return WText(text.begin(), text.end());
-}
-
-std::string narrow(const WCHAR* text, size_t length)
-{
-    std::u16string u16;
-    for (size_t i = 0; i < length && text[i] != 0; ++i)
-        u16 += static_cast<char16_t>(text[i]);
-    return plxUtf16ToUtf8(u16);
-}
-
 std::string regEscape(const std::string& text)
 {
     std::string out;
@@ -75,26 +60,6 @@ std::string hex(const std::string& bytes)
     return out;
 }
 
-// The quoted field of a screen.log line, unescaped.
-std::string field(const std::string& line, const std::string& name)
-{
-    size_t pos = line.find(" " + name + "=");
-    if (pos == std::string::npos)
-        return "";
-    pos += name.size() + 2;
-    if (line[pos] != '"') {
-        size_t end = line.find(' ', pos);
-        return line.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-    }
-    std::string out;
-    for (++pos; pos < line.size() && line[pos] != '"'; ++pos) {
-        if (line[pos] == '\\' && pos + 1 < line.size())
-            ++pos;
-        out += line[pos];
-    }
-    return out;
-}
-
 std::vector<std::string> lines(const std::string& text)
 {
     std::vector<std::string> out;
@@ -108,12 +73,12 @@ std::vector<std::string> lines(const std::string& text)
 void listFiles(const std::string& dir, std::vector<std::pair<std::string, bool>>& entries)
 {
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(wide(dir + "\\*").c_str(), &data);
+    HANDLE search = FindFirstFileW(plxW(dir + "\\*").c_str(), &data);
     if (search == INVALID_HANDLE_VALUE)
         return;
     std::vector<std::pair<std::string, bool>> here;
     do {
-        std::string name = narrow(data.cFileName, MAX_PATH);
+        std::string name = plxNarrow(data.cFileName);
         if (name == "." || name == "..")
             continue;
         here.emplace_back(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
@@ -133,7 +98,7 @@ void listFiles(const std::string& dir, std::vector<std::pair<std::string, bool>>
 void dumpKey(HKEY parent, const std::string& path, REGSAM view, const std::string& label, std::string& out)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(parent, wide(path).c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(parent, plxW(path).c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return;
     out += "key " + label + "\n";
     std::vector<std::string> values, subKeys;
@@ -146,7 +111,7 @@ void dumpKey(HKEY parent, const std::string& path, REGSAM view, const std::strin
         DWORD nameCount = 512;
         if (RegEnumValueW(key, i, name, &nameCount, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
             break;
-        values.push_back("  value \"" + narrow(name, nameCount) + "\" type " + std::to_string(type) + " data " +
+        values.push_back("  value \"" + plxNarrow(name, nameCount) + "\" type " + std::to_string(type) + " data " +
                          hex(std::string(reinterpret_cast<const char*>(data.data()), size)) + "\n");
     }
     for (DWORD i = 0;; ++i) {
@@ -154,7 +119,7 @@ void dumpKey(HKEY parent, const std::string& path, REGSAM view, const std::strin
         DWORD count = 512;
         if (RegEnumKeyExW(key, i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        subKeys.push_back(narrow(name, count));
+        subKeys.push_back(plxNarrow(name, count));
     }
     std::sort(values.begin(), values.end(), lessNoCase);
     std::sort(subKeys.begin(), subKeys.end(), lessNoCase);
@@ -336,8 +301,8 @@ HotfixMachine& HotfixMachine::create()
 
 void HotfixMachine::link(const std::string& path, const std::string& target, bool bSymbolic)
 {
-    const bool bMade = bSymbolic ? CreateSymbolicLinkW(wide(path).c_str(), wide(target).c_str(), 0) != FALSE
-                                 : CreateHardLinkW(wide(path).c_str(), wide(target).c_str(), nullptr) != FALSE;
+    const bool bMade = bSymbolic ? CreateSymbolicLinkW(plxW(path).c_str(), plxW(target).c_str(), 0) != FALSE
+                                 : CreateHardLinkW(plxW(path).c_str(), plxW(target).c_str(), nullptr) != FALSE;
     if (!bMade)
         throw std::runtime_error("cannot link " + path + " to " + target + " (error " + std::to_string(GetLastError()) +
                                  ")");
@@ -361,19 +326,20 @@ std::vector<HotfixRun> HotfixMachine::runTogether(int count, const std::string& 
 
 bool HotfixMachine::exists(const std::string& windowsPath) const
 {
-    return GetFileAttributesW(wide(windowsPath).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(plxW(windowsPath).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::vector<std::string> HotfixMachine::boxes() const
 {
     std::vector<std::string> out;
     for (const std::string& line : lines(screenLog())) {
-        if (line.rfind("MessageBox ", 0) != 0)
+        if (plxtext::screenLogKind(line) != plxtext::kScreenLogBox)
             continue;
         // Every message box carries the product name as its caption.
-        if (field(line, "caption") != kMsgCaption)
+        if (plxtext::screenLogField(line, "caption") != kMsgCaption)
             out.push_back("wrong caption: " + line);
-        out.push_back(field(line, "text") + "|" + field(line, "buttons") + "|" + field(line, "answer"));
+        out.push_back(plxtext::screenLogField(line, "text") + "|" + plxtext::screenLogField(line, "buttons") + "|" +
+                      plxtext::screenLogField(line, "answer"));
     }
     return out;
 }
@@ -382,8 +348,8 @@ std::vector<std::string> HotfixMachine::restarts() const
 {
     std::vector<std::string> out;
     for (const std::string& line : lines(screenLog())) {
-        if (line.rfind("ExitWindowsEx ", 0) == 0)
-            out.push_back(line.substr(line.find_last_of(' ') + 1));
+        if (plxtext::screenLogKind(line) == plxtext::kScreenLogExit)
+            out.push_back(std::string(plxtext::screenLogExitAction(line)));
     }
     return out;
 }
@@ -448,12 +414,10 @@ std::string box(const char* szText, const char* szButtons, const char* szAnswer)
     return std::string(szText) + "|" + szButtons + "|" + szAnswer;
 }
 
-std::basic_string<WCHAR> widePath(const std::string& utf8) { return wide(utf8); }
-
 bool regKeyExists(const std::string& keyPath, REGSAM view)
 {
     HKEY hKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(keyPath).c_str(), 0, KEY_READ | view, &hKey) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(keyPath).c_str(), 0, KEY_READ | view, &hKey) != ERROR_SUCCESS)
         return false;
     RegCloseKey(hKey);
     return true;
@@ -464,12 +428,12 @@ bool readRegValue(const std::string& keyPath, const std::string& valueName, DWOR
                   REGSAM view)
 {
     HKEY hKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(keyPath).c_str(), 0, KEY_READ | view, &hKey) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(keyPath).c_str(), 0, KEY_READ | view, &hKey) != ERROR_SUCCESS)
         return false;
     BYTE buffer[4096] = {};
     DWORD dwSize = sizeof(buffer) - 4;
     DWORD dwActual = 0;
-    LSTATUS status = RegQueryValueExW(hKey, wide(valueName).c_str(), nullptr, &dwActual, buffer, &dwSize);
+    LSTATUS status = RegQueryValueExW(hKey, plxW(valueName).c_str(), nullptr, &dwActual, buffer, &dwSize);
     RegCloseKey(hKey);
     if (status != ERROR_SUCCESS || dwActual != dwType)
         return false;
@@ -484,7 +448,7 @@ bool readRegString(const std::string& keyPath, const std::string& valueName, std
     std::vector<WCHAR> data;
     if (!readRegValue(keyPath, valueName, REG_SZ, data, view))
         return false;
-    text = narrow(data.data(), data.size());
+    text = plxNarrow(data.data(), static_cast<size_t>(std::find(data.begin(), data.end(), 0) - data.begin()));
     return true;
 }
 
@@ -505,7 +469,7 @@ bool readRegMultiString(const std::string& keyPath, const std::string& valueName
                 list.push_back("<data after the list end>");
             return true;
         }
-        list.push_back(narrow(data.data() + start, i - start));
+        list.push_back(plxNarrow(data.data() + start, i - start));
         start = i + 1;
     }
     list.push_back("<no list end>");

@@ -117,9 +117,6 @@ std::string patchLogBytes(const std::vector<std::string>& lines, bool bWithBom =
 std::string logLine(const char* szText, int iAnswer);
 std::string box(const char* szText, const char* szButtons, const char* szAnswer);
 
-// A UTF-8 path as Win32 takes it.
-std::basic_string<WCHAR> widePath(const std::string& utf8);
-
 // Registry values read through Win32 in a view; false when missing.
 bool readRegString(const std::string& keyPath, const std::string& valueName, std::string& text, REGSAM view);
 bool readRegMultiString(const std::string& keyPath, const std::string& valueName, std::vector<std::string>& list,

@@ -9,13 +9,11 @@
 
 namespace {
 
-std::string narrow(const CPLXWCharString& text) { return plxNarrow(text.c_str(), text.getLength()); }
-
 TEST(MessageBoxTest, BuiltWithCancelAsResult) {
     CPLXMessageBox box(nullptr, TEXT("Title"), TEXT("Text"), CPLXFlags(MB_OKCANCEL | MB_ICONQUESTION));
     EXPECT_EQ(box.getResult(), IDCANCEL);
-    EXPECT_EQ(narrow(box.getTitle()), "Title");
-    EXPECT_EQ(narrow(box.getMsg()), "Text");
+    EXPECT_EQ(plxNarrow(box.getTitle()), "Title");
+    EXPECT_EQ(plxNarrow(box.getMsg()), "Text");
     EXPECT_EQ(box.getFlags().getFlags(), static_cast<ULONG>(MB_OKCANCEL | MB_ICONQUESTION));
     CPLXMessageBox plain(nullptr, TEXT("Title"), TEXT("Text"), CPLXFlags(MB_ICONQUESTION));
     plain.addFlags(MB_YESNO);
@@ -23,7 +21,7 @@ TEST(MessageBoxTest, BuiltWithCancelAsResult) {
 
     EXPECT_TRUE(box.setTitle(CPLXWCharString(TEXT("Other"))));
     EXPECT_TRUE(box.setMsg(CPLXWCharString()));
-    EXPECT_EQ(narrow(box.getTitle()), "Other");
+    EXPECT_EQ(plxNarrow(box.getTitle()), "Other");
     EXPECT_FALSE(box.getMsg().isValid());
 }
 
@@ -31,7 +29,7 @@ TEST(MessageBoxTest, TextsFromTheStringTable) {
     CPLXMessageBox box(nullptr, TEXT("Title"), TEXT("Text"), CPLXFlags(MB_OK));
     EXPECT_TRUE(box.setTitle(100u));
     EXPECT_TRUE(box.setMsg(101u));
-    EXPECT_EQ(narrow(box.getTitle()), "Hello");
+    EXPECT_EQ(plxNarrow(box.getTitle()), "Hello");
     EXPECT_EQ(box.getMsg().getLength(), 1023u);
 }
 
@@ -40,8 +38,8 @@ TEST(MessageBoxTest, MissingStringKeepsThePreviousText) {
     CPLXMessageBox box(nullptr, TEXT("Title"), TEXT("Text"), CPLXFlags(MB_OK));
     EXPECT_FALSE(box.setMsg(4243u));
     EXPECT_FALSE(box.setTitle(4244u));
-    EXPECT_EQ(narrow(box.getMsg()), "Text");
-    EXPECT_EQ(narrow(box.getTitle()), "Title");
+    EXPECT_EQ(plxNarrow(box.getMsg()), "Text");
+    EXPECT_EQ(plxNarrow(box.getTitle()), "Title");
     std::vector<std::string> entries = on.entries();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_NE(entries[0].find("\"Unable to load string ( ID: 4243 ) from resource DLL ( Unknown resource DLL )\""),

@@ -9,47 +9,34 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "plx_logging.h"
 #include "plx_logging_config.h"
 #include "plx_logging_output_text.h"
+#include "plx_scoped_handle.h"
+#include "plx_test_text.h"
+#include "plx_text_codec.h"
+#include "plx_wchar_string.h"
 #include "plx_win32.h"
 
-typedef std::basic_string<WCHAR> PlxWString;
+// A library string from UTF-8 text ("" gives an invalid string).
+inline CPLXWCharString plxStr(std::string_view text) { return CPLXWCharString(plxW(text).c_str()); }
 
-inline PlxWString plxW(const char* szText) {
-    PlxWString text;
-    for (; *szText != 0; ++szText) {
-        text += static_cast<WCHAR>(static_cast<unsigned char>(*szText));
-    }
-    return text;
-}
-
-// ASCII view of UTF-16 text for readable assertions; other units become '?'.
-inline std::string plxNarrow(const WCHAR* szText, size_t cch) {
-    std::string text;
-    for (size_t i = 0; i < cch; ++i) {
-        text += (szText[i] < 0x80) ? static_cast<char>(szText[i]) : '?';
-    }
-    return text;
-}
-inline std::string plxNarrow(const PlxWString& text) {
-    return plxNarrow(text.data(), text.size());
-}
+// The text of a library string as UTF-8 ("" for an invalid string).
+inline std::string plxNarrow(const CPLXWCharString& text) { return plxNarrow(text.c_str(), text.getLength()); }
 
 // The logging key, emptied for one test and removed afterwards.
 class PlxLogSettings {
 public:
     PlxLogSettings() {
         clear();
-        HKEY hKey = nullptr;
-        LONG lStatus = RegCreateKeyExW(HKEY_LOCAL_MACHINE, PLX_LOGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                       &hKey, nullptr);
-        EXPECT_EQ(lStatus, ERROR_SUCCESS) << "cannot create the logging key";
-        if (lStatus == ERROR_SUCCESS) {
-            RegCloseKey(hKey);
-        }
+        CPLXScopedRegKey key;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, PLX_LOGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.out(),
+                                  nullptr),
+                  ERROR_SUCCESS)
+            << "cannot create the logging key";
     }
     ~PlxLogSettings() { clear(); }
     PlxLogSettings(const PlxLogSettings&) = delete;
@@ -68,26 +55,22 @@ public:
     }
     void setString(const char* szName, const char* szText) { setString(szName, plxW(szText)); }
     void remove(const char* szName) {
-        HKEY hKey = open();
-        if (hKey != nullptr) {
-            RegDeleteValueW(hKey, plxW(szName).c_str());
-            RegCloseKey(hKey);
+        CPLXScopedRegKey key = open();
+        if (key.isValid()) {
+            RegDeleteValueW(key.get(), plxW(szName).c_str());
         }
     }
     void set(const char* szName, DWORD ulType, const BYTE* pData, DWORD cbData) {
-        HKEY hKey = open();
-        ASSERT_NE(hKey, nullptr);
-        EXPECT_EQ(RegSetValueExW(hKey, plxW(szName).c_str(), 0, ulType, pData, cbData), ERROR_SUCCESS);
-        RegCloseKey(hKey);
+        CPLXScopedRegKey key = open();
+        ASSERT_TRUE(key.isValid());
+        EXPECT_EQ(RegSetValueExW(key.get(), plxW(szName).c_str(), 0, ulType, pData, cbData), ERROR_SUCCESS);
     }
 
 private:
-    static HKEY open() {
-        HKEY hKey = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, PLX_LOGS_KEY, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS) {
-            return nullptr;
-        }
-        return hKey;
+    static CPLXScopedRegKey open() {
+        CPLXScopedRegKey key;
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, PLX_LOGS_KEY, 0, KEY_ALL_ACCESS, key.out());
+        return key;
     }
 };
 
@@ -95,21 +78,19 @@ private:
 // cannot be opened.
 inline bool plxReadUnits(const PlxWString& path, PlxWString& content) {
     content.clear();
-    HANDLE hFile = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) {
+    const CPLXScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.isValid()) {
         return false;
     }
-    std::vector<BYTE> bytes;
-    BYTE chunk[4096];
+    std::string bytes;
+    char chunk[4096];
     DWORD ulRead = 0;
-    while (ReadFile(hFile, chunk, sizeof(chunk), &ulRead, nullptr) && ulRead > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + ulRead);
+    while (ReadFile(file.get(), chunk, sizeof(chunk), &ulRead, nullptr) && ulRead > 0) {
+        bytes.append(chunk, ulRead);
     }
-    CloseHandle(hFile);
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        content += static_cast<WCHAR>(bytes[i] | (bytes[i + 1] << 8));
-    }
+    const std::u16string units = plxtext::fromUtf16leBytes(bytes);
+    content.assign(units.begin(), units.end());
     if (bytes.size() % 2 != 0) {
         content += static_cast<WCHAR>(0xDEAD);  // an odd byte count is a fault
     }

@@ -6,8 +6,6 @@
 
 namespace {
 
-std::string narrow(const CPLXWCharString& text) { return plxNarrow(text.c_str(), text.getLength()); }
-
 TEST(WindowsResourceTest, ModuleIsTheRunningExecutable) {
     CPLXWindowsResource resource;
     EXPECT_NE(resource.getModule(), nullptr);
@@ -18,7 +16,7 @@ TEST(WindowsResourceTest, LoadsTexts) {
     CPLXWindowsResource resource;
     CPLXWCharString text;
     ASSERT_TRUE(resource.loadString(100, text));
-    EXPECT_EQ(narrow(text), "Hello");
+    EXPECT_EQ(plxNarrow(text), "Hello");
 
     ASSERT_TRUE(resource.loadString(103, text));
     const WCHAR expected[] = {'G', 'r', 0x00FC, 0x00DF, 'e', 0};
@@ -26,7 +24,7 @@ TEST(WindowsResourceTest, LoadsTexts) {
     EXPECT_EQ(text.getLength(), 5u);
 
     ASSERT_TRUE(resource.loadString(104, text));
-    EXPECT_EQ(narrow(text), "Say \"Hi\"\tnow");
+    EXPECT_EQ(plxNarrow(text), "Say \"Hi\"\tnow");
 }
 
 TEST(WindowsResourceTest, TextsAreCutAt1023Characters) {
@@ -34,12 +32,12 @@ TEST(WindowsResourceTest, TextsAreCutAt1023Characters) {
     CPLXWCharString whole;
     ASSERT_TRUE(resource.loadString(101, whole));
     EXPECT_EQ(whole.getLength(), 1023u);
-    EXPECT_EQ(narrow(whole).substr(0, 12), "L0000 L0001 ");
+    EXPECT_EQ(plxNarrow(whole).substr(0, 12), "L0000 L0001 ");
 
     CPLXWCharString cut;
     ASSERT_TRUE(resource.loadString(102, cut));
     EXPECT_EQ(cut.getLength(), 1023u);
-    EXPECT_EQ(narrow(cut).substr(0, 6), "M0000 ");
+    EXPECT_EQ(plxNarrow(cut).substr(0, 6), "M0000 ");
 }
 
 TEST(WindowsResourceTest, MissingStringIsReportedAndLeavesTheTarget) {
@@ -48,7 +46,7 @@ TEST(WindowsResourceTest, MissingStringIsReportedAndLeavesTheTarget) {
     CPLXWCharString text(TEXT("before"));
     SetLastError(0);
     EXPECT_FALSE(resource.loadString(4242, text));
-    EXPECT_EQ(narrow(text), "before");
+    EXPECT_EQ(plxNarrow(text), "before");
     std::vector<std::string> entries = on.entries();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_NE(entries[0].find("<EXCEPTION_BAD>"), std::string::npos) << entries[0];

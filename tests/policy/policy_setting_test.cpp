@@ -7,7 +7,7 @@ namespace {
 CPLXPolicyDwordSetting vlsInstall(DWORD dwDefault = 0, ULONG ulSource = PLX_POLICY_SOURCE_REGISTRY,
                                   const char* szSubKey = "Vaultline Security Suite", bool bMirror32 = false) {
     return CPLXPolicyDwordSetting(TEXT("Orvane"), TEXT("PLX Common"), 1, ulSource, TEXT("1.0"), TEXT("VLSInstall"),
-                                  policyWs(szSubKey), dwDefault, bMirror32);
+                                  plxStr(szSubKey), dwDefault, bMirror32);
 }
 
 CPLXPolicyStringSetting adminUser(bool bExpand = false, bool bMirror32 = false) {
@@ -34,7 +34,7 @@ TEST(PolicyLocationTest, RootKeysAndPathsOfTheSixLocations) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(plxPolicyRootKey(c.location), c.hRoot) << c.location;
-        EXPECT_EQ(policyText(setting.getValueLocation(c.location, kNoSubstitution)), c.szPath) << c.location;
+        EXPECT_EQ(plxNarrow(setting.getValueLocation(c.location, kNoSubstitution)), c.szPath) << c.location;
     }
 }
 
@@ -49,65 +49,65 @@ TEST(PolicyLocationTest, ValuesThatAreNoSingleLocation) {
         const PolicyLocation location = static_cast<PolicyLocation>(dwValue);
         EXPECT_EQ(plxPolicyLocationIndex(location), 0u) << dwValue;
         EXPECT_EQ(plxPolicyRootKey(location), HKEY_LOCAL_MACHINE) << dwValue;
-        EXPECT_EQ(policyText(setting.getValueLocation(location, kNoSubstitution)), POLICY_MACHINE_POLICY_KEY);
+        EXPECT_EQ(plxNarrow(setting.getValueLocation(location, kNoSubstitution)), POLICY_MACHINE_POLICY_KEY);
     }
 }
 
 TEST(PolicyLocationTest, SubKeys) {
     CPLXPolicyDwordSetting none = vlsInstall(0, PLX_POLICY_SOURCE_REGISTRY, "");
-    EXPECT_EQ(policyText(none.getValueLocation(plMachineUserDefaults, kNoSubstitution)),
+    EXPECT_EQ(plxNarrow(none.getValueLocation(plMachineUserDefaults, kNoSubstitution)),
               "Software\\Orvane\\PLX Common\\User Defaults");
-    EXPECT_EQ(policyText(none.getValueLocation(plUser, kNoSubstitution)), "Software\\Orvane\\PLX Common");
+    EXPECT_EQ(plxNarrow(none.getValueLocation(plUser, kNoSubstitution)), "Software\\Orvane\\PLX Common");
 
     CPLXPolicyDwordSetting leading = vlsInstall(0, PLX_POLICY_SOURCE_REGISTRY, "\\Sub");
-    EXPECT_EQ(policyText(leading.getValueLocation(plMachine, kNoSubstitution)), "Software\\Orvane\\PLX Common\\Sub");
+    EXPECT_EQ(plxNarrow(leading.getValueLocation(plMachine, kNoSubstitution)), "Software\\Orvane\\PLX Common\\Sub");
 
     CPLXPolicyDwordSetting nested = vlsInstall(0, PLX_POLICY_SOURCE_REGISTRY, "A\\B");
-    EXPECT_EQ(policyText(nested.getValueLocation(plUserPolicy, kNoSubstitution)),
+    EXPECT_EQ(plxNarrow(nested.getValueLocation(plUserPolicy, kNoSubstitution)),
               "Software\\Policies\\Orvane\\PLX Common\\A\\B");
 
     nested.setSubKey(CPLXWCharString());
-    EXPECT_EQ(policyText(nested.getValueLocation(plMachine, kNoSubstitution)), "Software\\Orvane\\PLX Common");
+    EXPECT_EQ(plxNarrow(nested.getValueLocation(plMachine, kNoSubstitution)), "Software\\Orvane\\PLX Common");
 }
 
 TEST(PolicyLocationTest, EmptyNamesDeleteTheirPlaceholders) {
     CPLXPolicyDwordSetting setting(CPLXWCharString(), TEXT("PLX Common"), 1, PLX_POLICY_SOURCE_REGISTRY,
                                    TEXT("1.0"), TEXT("VLSInstall"), CPLXWCharString(), 0, false);
-    EXPECT_EQ(policyText(setting.getValueLocation(plMachine, kNoSubstitution)), "Software\\\\PLX Common");
+    EXPECT_EQ(plxNarrow(setting.getValueLocation(plMachine, kNoSubstitution)), "Software\\\\PLX Common");
 }
 
 TEST(PolicyLocationTest, Substitutions) {
     CPLXPolicyDwordSetting setting = vlsInstall(0, PLX_POLICY_SOURCE_REGISTRY, "Users\\%USER%");
     // KEY=VALUE replaces the first occurrence of KEY.
-    EXPECT_EQ(policyText(setting.getValueLocation(plUser, policyWs("%USER%=alice"))),
+    EXPECT_EQ(plxNarrow(setting.getValueLocation(plUser, plxStr("%USER%=alice"))),
               "Software\\Orvane\\PLX Common\\Users\\alice");
     // KEY before the first "=", VALUE after the last.
-    EXPECT_EQ(policyText(setting.getValueLocation(plUser, policyWs("%USER%=x=bob"))),
+    EXPECT_EQ(plxNarrow(setting.getValueLocation(plUser, plxStr("%USER%=x=bob"))),
               "Software\\Orvane\\PLX Common\\Users\\bob");
-    EXPECT_EQ(policyText(setting.getValueLocation(plUser, policyWs("PLX Common=Other"))),
+    EXPECT_EQ(plxNarrow(setting.getValueLocation(plUser, plxStr("PLX Common=Other"))),
               "Software\\Orvane\\Other\\Users\\%USER%");
     // Placeholders are filled in before the substitution, "%VALUE_NAME%" never
     // touches the path, and a text without "=" or with an empty part is ignored.
     const std::string plain = "Software\\Orvane\\PLX Common\\Users\\%USER%";
     for (const char* szIgnored : {"%PRODUCT_NAME%=Other", "%VALUE_NAME%=Users", "%USER%", "=alice", "%USER%="}) {
-        EXPECT_EQ(policyText(setting.getValueLocation(plUser, policyWs(szIgnored))), plain) << szIgnored;
+        EXPECT_EQ(plxNarrow(setting.getValueLocation(plUser, plxStr(szIgnored))), plain) << szIgnored;
     }
 }
 
 TEST(PolicyLocationTest, ResolveValueName) {
     CPLXPolicyDwordSetting setting = vlsInstall();
     CPLXDblList<CPLXWCharString> substitutions;
-    EXPECT_EQ(policyText(setting.resolveValueName(substitutions)), "VLSInstall");
+    EXPECT_EQ(plxNarrow(setting.resolveValueName(substitutions)), "VLSInstall");
 
-    substitutions.add(policyWs("A=B"));
-    substitutions.add(policyWs("no equals sign"));
-    EXPECT_EQ(policyText(setting.resolveValueName(substitutions)), "VLSInstall");
+    substitutions.add(plxStr("A=B"));
+    substitutions.add(plxStr("no equals sign"));
+    EXPECT_EQ(plxNarrow(setting.resolveValueName(substitutions)), "VLSInstall");
 
-    substitutions.add(policyWs("%VALUE_NAME%=Alt"));
-    substitutions.add(policyWs("%VALUE_NAME%=Second"));
-    EXPECT_EQ(policyText(setting.resolveValueName(substitutions)), "Alt");
+    substitutions.add(plxStr("%VALUE_NAME%=Alt"));
+    substitutions.add(plxStr("%VALUE_NAME%=Second"));
+    EXPECT_EQ(plxNarrow(setting.resolveValueName(substitutions)), "Alt");
     // Reading still uses the setting's own value name.
-    EXPECT_EQ(policyText(setting.getValueName()), "VLSInstall");
+    EXPECT_EQ(plxNarrow(setting.getValueName()), "VLSInstall");
 }
 
 class PolicySettingTest : public PolicyTest {};
@@ -185,13 +185,13 @@ TEST_F(PolicySettingTest, WritingIntoAMissingKeyNeedsCreate) {
 
 TEST_F(PolicySettingTest, SubstitutionChoosesTheKey) {
     CPLXPolicyDwordSetting setting = vlsInstall(0, PLX_POLICY_SOURCE_REGISTRY, "Users\\%USER%");
-    ASSERT_TRUE(setting.setPolicy(plUser, 3, true, policyWs("%USER%=alice"), false));
+    ASSERT_TRUE(setting.setPolicy(plUser, 3, true, plxStr("%USER%=alice"), false));
     DWORD dwStored = 0;
     EXPECT_TRUE(rawGetDword(HKEY_CURRENT_USER, "Software\\Orvane\\PLX Common\\Users\\alice", "VLSInstall", dwStored));
     EXPECT_EQ(dwStored, 3u);
     DWORD dwOut = 0;
-    EXPECT_FALSE(setting.getPolicy(plUser, dwOut, false, policyWs("%USER%=bob")));
-    EXPECT_TRUE(setting.getPolicy(plUser, dwOut, false, policyWs("%USER%=alice")));
+    EXPECT_FALSE(setting.getPolicy(plUser, dwOut, false, plxStr("%USER%=bob")));
+    EXPECT_TRUE(setting.getPolicy(plUser, dwOut, false, plxStr("%USER%=alice")));
     EXPECT_EQ(dwOut, 3u);
 }
 
@@ -212,7 +212,7 @@ TEST_F(PolicySettingTest, UnsupportedSourceIsReportedAndFails) {
                                  CPLXWCharString(), CPLXWCharString(), false, false);
     CPLXWCharString szOut(TEXT("kept"));
     EXPECT_FALSE(text.getPolicy(plUser, szOut, false, kNoSubstitution));
-    EXPECT_EQ(policyText(szOut), "kept");
+    EXPECT_EQ(plxNarrow(szOut), "kept");
     EXPECT_FALSE(text.setPolicy(plUser, szOut, true, kNoSubstitution, false));
 }
 
@@ -240,9 +240,9 @@ TEST_F(PolicySettingTest, StringSettingReadsAndWritesRegSz) {
     CPLXPolicyStringSetting setting = adminUser(false, true);
     CPLXWCharString szOut(TEXT("kept"));
     EXPECT_FALSE(setting.getPolicy(plUser, szOut, false, kNoSubstitution));
-    EXPECT_EQ(policyText(szOut), "kept");
+    EXPECT_EQ(plxNarrow(szOut), "kept");
 
-    ASSERT_TRUE(setting.setPolicy(plMachine, policyWs("Administrator"), true, kNoSubstitution, false));
+    ASSERT_TRUE(setting.setPolicy(plMachine, plxStr("Administrator"), true, kNoSubstitution, false));
     std::string text;
     DWORD dwType = 0;
     ASSERT_TRUE(rawGetString(HKEY_LOCAL_MACHINE, POLICY_PRODUCT_KEY, "AdminUser", text, dwType));
@@ -254,14 +254,14 @@ TEST_F(PolicySettingTest, StringSettingReadsAndWritesRegSz) {
 
     rawSetString(HKEY_CURRENT_USER, POLICY_PRODUCT_KEY, "AdminUser", "jdoe");
     EXPECT_TRUE(setting.getPolicy(plUser, szOut, false, kNoSubstitution));
-    EXPECT_EQ(policyText(szOut), "jdoe");
-    EXPECT_EQ(policyText(setting.getCachedValue()), "jdoe");
+    EXPECT_EQ(plxNarrow(szOut), "jdoe");
+    EXPECT_EQ(plxNarrow(setting.getCachedValue()), "jdoe");
 }
 
 TEST_F(PolicySettingTest, ExpandSettingStoresExpandSzAndExpandsOnRead) {
     ASSERT_TRUE(SetEnvironmentVariableW(TEXT("PLXPOLICYTESTDIR"), TEXT("C:\\Data")));
     CPLXPolicyStringSetting setting = adminUser(true);
-    ASSERT_TRUE(setting.setPolicy(plUser, policyWs("%PLXPOLICYTESTDIR%\\x"), true, kNoSubstitution, false));
+    ASSERT_TRUE(setting.setPolicy(plUser, plxStr("%PLXPOLICYTESTDIR%\\x"), true, kNoSubstitution, false));
     std::string text;
     DWORD dwType = 0;
     ASSERT_TRUE(rawGetString(HKEY_CURRENT_USER, POLICY_PRODUCT_KEY, "AdminUser", text, dwType));
@@ -270,10 +270,10 @@ TEST_F(PolicySettingTest, ExpandSettingStoresExpandSzAndExpandsOnRead) {
 
     CPLXWCharString szOut;
     EXPECT_TRUE(setting.getPolicy(plUser, szOut, false, kNoSubstitution));
-    EXPECT_EQ(policyText(szOut), "C:\\Data\\x");
+    EXPECT_EQ(plxNarrow(szOut), "C:\\Data\\x");
     // A text that is no expandable value is refused and not cached.
-    EXPECT_FALSE(setting.setPolicy(plUser, policyWs("50%"), true, kNoSubstitution, false));
-    EXPECT_EQ(policyText(setting.getCachedValue()), "C:\\Data\\x");
+    EXPECT_FALSE(setting.setPolicy(plUser, plxStr("50%"), true, kNoSubstitution, false));
+    EXPECT_EQ(plxNarrow(setting.getCachedValue()), "C:\\Data\\x");
     SetEnvironmentVariableW(TEXT("PLXPOLICYTESTDIR"), nullptr);
 }
 
@@ -291,8 +291,8 @@ TEST_F(PolicySettingTest, CopiesAndComparisons) {
     EXPECT_FALSE(copy != source);
     EXPECT_TRUE(copy.isCached());
     EXPECT_EQ(copy.getCachedValue(), 4u);
-    EXPECT_EQ(policyText(copy.getVersion()), "1.0");
-    EXPECT_EQ(policyText(copy.getSubKey()), "Vaultline Security Suite");
+    EXPECT_EQ(plxNarrow(copy.getVersion()), "1.0");
+    EXPECT_EQ(plxNarrow(copy.getSubKey()), "Vaultline Security Suite");
 
     // The cache takes no part in equality; the definition does.
     CPLXPolicyDwordSetting fresh = vlsInstall(1);
@@ -300,7 +300,7 @@ TEST_F(PolicySettingTest, CopiesAndComparisons) {
     fresh.setDefaultValue(2);
     EXPECT_TRUE(fresh != source);
     CPLXPolicyDwordSetting renamed = vlsInstall(1);
-    renamed.setValueName(policyWs("Other"));
+    renamed.setValueName(plxStr("Other"));
     EXPECT_TRUE(renamed != source);
     EXPECT_TRUE(vlsInstall(1, PLX_POLICY_SOURCE_REGISTRY, "Vaultline Security Suite", true) != source);
 

@@ -18,9 +18,6 @@
 #include "plx_wchar_string.h"
 #include "plx_win32.h"
 
-inline CPLXWCharString policyWs(const char* szText) { return CPLXWCharString(plxW(szText).c_str()); }
-inline std::string policyText(const CPLXWCharString& text) { return plxNarrow(text.c_str(), text.getLength()); }
-
 // Key paths of the common settings.
 #define POLICY_MACHINE_POLICY_KEY "Software\\Policies\\Orvane\\PLX Common\\Vaultline Security Suite"
 #define POLICY_POLICY_DEFAULTS_KEY "Software\\Policies\\Orvane\\PLX Common\\User Defaults\\Vaultline Security Suite"
@@ -40,27 +37,25 @@ protected:
         for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
             for (REGSAM view : {static_cast<REGSAM>(0), static_cast<REGSAM>(KEY_WOW64_32KEY),
                                 static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
-                HKEY hSoftware = nullptr;
-                if (RegOpenKeyExW(hRoot, TEXT("Software"), 0, KEY_ALL_ACCESS | view, &hSoftware) != ERROR_SUCCESS) {
+                CPLXScopedRegKey software;
+                if (RegOpenKeyExW(hRoot, TEXT("Software"), 0, KEY_ALL_ACCESS | view, software.out()) != ERROR_SUCCESS) {
                     continue;
                 }
-                RegDeleteTreeW(hSoftware, TEXT("Policies\\Orvane"));
-                RegDeleteTreeW(hSoftware, TEXT("Orvane\\PLX Common"));
-                RegDeleteTreeW(hSoftware, TEXT("Orvane\\PLX Test"));
-                RegCloseKey(hSoftware);
+                RegDeleteTreeW(software.get(), TEXT("Policies\\Orvane"));
+                RegDeleteTreeW(software.get(), TEXT("Orvane\\PLX Common"));
+                RegDeleteTreeW(software.get(), TEXT("Orvane\\PLX Test"));
             }
         }
     }
 
     static void rawSet(HKEY hRoot, const char* szPath, const char* szName, DWORD dwType, const void* pData,
                        DWORD cbData, REGSAM view = 0) {
-        HKEY hKey = nullptr;
+        CPLXScopedRegKey key;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(hRoot, plxW(szPath).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view,
-                                                 nullptr, &hKey, nullptr))
+                                                 nullptr, key.out(), nullptr))
             << szPath;
         EXPECT_EQ(ERROR_SUCCESS,
-                  RegSetValueExW(hKey, plxW(szName).c_str(), 0, dwType, static_cast<const BYTE*>(pData), cbData));
-        RegCloseKey(hKey);
+                  RegSetValueExW(key.get(), plxW(szName).c_str(), 0, dwType, static_cast<const BYTE*>(pData), cbData));
     }
     static void rawSetDword(HKEY hRoot, const char* szPath, const char* szName, DWORD dwValue, REGSAM view = 0) {
         rawSet(hRoot, szPath, szName, REG_DWORD, &dwValue, sizeof(dwValue), view);
@@ -75,16 +70,15 @@ protected:
     // RegQueryValueExW; the status, with type and data on success.
     static LONG rawQuery(HKEY hRoot, const char* szPath, const char* szName, DWORD& dwType, std::vector<BYTE>& data,
                          REGSAM view = 0) {
-        HKEY hKey = nullptr;
-        LONG lResult = RegOpenKeyExW(hRoot, plxW(szPath).c_str(), 0, KEY_READ | view, &hKey);
+        CPLXScopedRegKey key;
+        LONG lResult = RegOpenKeyExW(hRoot, plxW(szPath).c_str(), 0, KEY_READ | view, key.out());
         if (lResult != ERROR_SUCCESS) return lResult;
         DWORD cbData = 0;
-        lResult = RegQueryValueExW(hKey, plxW(szName).c_str(), nullptr, &dwType, nullptr, &cbData);
+        lResult = RegQueryValueExW(key.get(), plxW(szName).c_str(), nullptr, &dwType, nullptr, &cbData);
         data.assign(cbData, 0);
         if (lResult == ERROR_SUCCESS && cbData != 0) {
-            lResult = RegQueryValueExW(hKey, plxW(szName).c_str(), nullptr, &dwType, data.data(), &cbData);
+            lResult = RegQueryValueExW(key.get(), plxW(szName).c_str(), nullptr, &dwType, data.data(), &cbData);
         }
-        RegCloseKey(hKey);
         return lResult;
     }
     static bool rawGetDword(HKEY hRoot, const char* szPath, const char* szName, DWORD& dwValue, REGSAM view = 0) {
@@ -102,17 +96,14 @@ protected:
                              REGSAM view = 0) {
         std::vector<BYTE> data;
         if (rawQuery(hRoot, szPath, szName, dwType, data, view) != ERROR_SUCCESS) return false;
-        PlxWString units;
-        for (size_t i = 0; i + 1 < data.size(); i += 2) units += static_cast<WCHAR>(data[i] | (data[i + 1] << 8));
+        std::u16string units = plxtext::fromUtf16leBytes(std::string(data.begin(), data.end()));
         while (!units.empty() && units.back() == 0) units.pop_back();
-        text = plxNarrow(units);
+        text = plxtext::toUtf8(units);
         return true;
     }
     static bool rawKeyExists(HKEY hRoot, const char* szPath, REGSAM view = 0) {
-        HKEY hKey = nullptr;
-        if (RegOpenKeyExW(hRoot, plxW(szPath).c_str(), 0, KEY_READ | view, &hKey) != ERROR_SUCCESS) return false;
-        RegCloseKey(hKey);
-        return true;
+        CPLXScopedRegKey key;
+        return RegOpenKeyExW(hRoot, plxW(szPath).c_str(), 0, KEY_READ | view, key.out()) == ERROR_SUCCESS;
     }
 
     // Whether some line contains every piece, and how many lines do.

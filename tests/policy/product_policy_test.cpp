@@ -82,26 +82,26 @@ TEST_F(CommonPolicyTest, TheTableRowByRow) {
         CPLXPolicyDwordSetting setting;
         ASSERT_TRUE(common.getPolicySetting(row.ulID, setting)) << row.ulID;
         EXPECT_EQ(setting.getID(), row.ulID);
-        EXPECT_EQ(policyText(setting.getVendorName()), "Orvane");
-        EXPECT_EQ(policyText(setting.getProductName()), "PLX Common");
-        EXPECT_EQ(policyText(setting.getVersion()), "1.0");
+        EXPECT_EQ(plxNarrow(setting.getVendorName()), "Orvane");
+        EXPECT_EQ(plxNarrow(setting.getProductName()), "PLX Common");
+        EXPECT_EQ(plxNarrow(setting.getVersion()), "1.0");
         EXPECT_EQ(setting.getSource(), 1u);
         EXPECT_EQ(setting.getType(), 1u);
-        EXPECT_EQ(policyText(setting.getValueName()), row.szValueName);
-        EXPECT_EQ(policyText(setting.getSubKey()), row.szSubKey) << row.ulID;
+        EXPECT_EQ(plxNarrow(setting.getValueName()), row.szValueName);
+        EXPECT_EQ(plxNarrow(setting.getSubKey()), row.szSubKey) << row.ulID;
         EXPECT_EQ(setting.getDefaultValue(), row.dwDefault) << row.ulID;
         EXPECT_EQ(setting.isMirror32(), row.bMirror32) << row.ulID;
         EXPECT_FALSE(setting.isCached());
     }
     CPLXPolicyStringSetting admin;
     ASSERT_TRUE(common.getPolicySetting(3, admin));
-    EXPECT_EQ(policyText(admin.getValueName()), "AdminUser");
-    EXPECT_EQ(policyText(admin.getSubKey()), "Vaultline Security Suite");
+    EXPECT_EQ(plxNarrow(admin.getValueName()), "AdminUser");
+    EXPECT_EQ(plxNarrow(admin.getSubKey()), "Vaultline Security Suite");
     EXPECT_FALSE(admin.getDefaultValue().isValid());
     EXPECT_FALSE(admin.isExpand());
     EXPECT_TRUE(admin.isMirror32());
     EXPECT_EQ(admin.getType(), 2u);
-    EXPECT_EQ(policyText(admin.getVendorName()), "Orvane");
+    EXPECT_EQ(plxNarrow(admin.getVendorName()), "Orvane");
 
     // The end row is no setting; 3 is no number setting and the numbers are no string settings.
     CPLXPolicyDwordSetting number;
@@ -206,26 +206,26 @@ TEST_F(CommonPolicyTest, StringSettingsHaveTheirOwnLookup) {
     CPLXCommonPolicy common;
     CPLXWCharString szOut(TEXT("kept"));
     EXPECT_FALSE(common.getPolicy(3, szOut, true, kNoSubstitution));
-    EXPECT_EQ(policyText(szOut), "kept");
+    EXPECT_EQ(plxNarrow(szOut), "kept");
     EXPECT_TRUE(common.getPolicy(3, szOut, false, kNoSubstitution));
     EXPECT_FALSE(szOut.isValid());
 
     rawSetString(HKEY_CURRENT_USER, POLICY_PRODUCT_KEY, "AdminUser", "jdoe");
     EXPECT_TRUE(common.getPolicy(3, szOut, true, kNoSubstitution));
-    EXPECT_EQ(policyText(szOut), "jdoe");
+    EXPECT_EQ(plxNarrow(szOut), "jdoe");
     rawSetString(HKEY_CURRENT_USER, POLICY_MACHINE_POLICY_KEY, "AdminUser", "admin");
     EXPECT_TRUE(common.getPolicy(3, szOut, true, kNoSubstitution));
-    EXPECT_EQ(policyText(szOut), "admin");
+    EXPECT_EQ(plxNarrow(szOut), "admin");
     // Number identifiers are not string settings.
     EXPECT_FALSE(common.getPolicy(1, szOut, false, kNoSubstitution));
-    EXPECT_EQ(policyText(szOut), "admin");
+    EXPECT_EQ(plxNarrow(szOut), "admin");
 }
 
 class ProductPolicyTest : public PolicyTest {};
 
 CPLXPolicyDwordSetting testSetting(ULONG ulID, const char* szValueName, DWORD dwDefault) {
     return CPLXPolicyDwordSetting(TEXT("Orvane"), TEXT("PLX Test"), ulID, PLX_POLICY_SOURCE_REGISTRY, TEXT("2.0"),
-                                  policyWs(szValueName), CPLXWCharString(), dwDefault, false);
+                                  plxStr(szValueName), CPLXWCharString(), dwDefault, false);
 }
 
 TEST_F(ProductPolicyTest, TarselOrderNeverReadsThePolicyKeys) {
@@ -263,7 +263,7 @@ TEST_F(ProductPolicyTest, FirstSettingOfAnIdentifierWinsAndLookupsReadAfresh) {
     EXPECT_TRUE(product.addPolicySetting(testSetting(7, "Second", 2)));
     CPLXPolicyDwordSetting found;
     ASSERT_TRUE(product.getPolicySetting(7, found));
-    EXPECT_EQ(policyText(found.getValueName()), "First");
+    EXPECT_EQ(plxNarrow(found.getValueName()), "First");
 
     DWORD dwOut = 0;
     EXPECT_TRUE(product.getPolicy(7, dwOut, false, kNoSubstitution));
@@ -286,9 +286,9 @@ TEST_F(ProductPolicyTest, SubstitutionReachesEveryLocation) {
     product.addPolicySetting(perUser);
     rawSetDword(HKEY_CURRENT_USER, "Software\\Orvane\\PLX Test\\alice", "Level", 4);
     DWORD dwOut = 0;
-    EXPECT_TRUE(product.getPolicy(1, dwOut, true, policyWs("%USER%=alice")));
+    EXPECT_TRUE(product.getPolicy(1, dwOut, true, plxStr("%USER%=alice")));
     EXPECT_EQ(dwOut, 4u);
-    EXPECT_FALSE(product.getPolicy(1, dwOut, true, policyWs("%USER%=bob")));
+    EXPECT_FALSE(product.getPolicy(1, dwOut, true, plxStr("%USER%=bob")));
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ TEST_F(RegistryFileTest, ExportWritesASectionPerKeyAndAnEntryPerValue) {
     create("\"B\"=\"x\"\n\"A\"=dword:0000000a\n\"Q\"=hex(b):01,00,00,00,00,00,00,00\n",
            regPath("S") + "\"one\"=hex:01,02,03\n" + regPath("OnlyQword") + "\"q\"=hex(b):01,00,00,00,00,00,00,00\n" +
                regPath("OnlyQword\\Below") + "\"e\"=hex(2):25,00,54,00,25,00,00,00\n");
-    ASSERT_TRUE(key().exportKey(plxWs(kFile), 8, true));
+    ASSERT_TRUE(key().exportKey(plxStr(kFile), 8, true));
     const std::string section = "[HKEY_CURRENT_USER\\" + m_path;
     // The numbers come first; other types, and keys with only those, are left
     // out.  (Windows may start the file with a blank line.)
@@ -95,12 +95,12 @@ TEST_F(RegistryFileTest, TreesComeBackAsTheyWere) {
            "\"list\"=hex(7):61,00,00,00,14,04,00,00,00,00\n",
            regPath("PLX Common\\Vaultline Security Suite") + "\"VLSInstall\"=dword:00000001\n" + regPath("Empty"));
     const std::string before = dumpTree(HKEY_CURRENT_USER, plxW(m_path.c_str()));
-    ASSERT_TRUE(key().exportKey(plxWs(kFile), 8, true));
+    ASSERT_TRUE(key().exportKey(plxStr(kFile), 8, true));
     RegDeleteTreeW(HKEY_CURRENT_USER, plxW(m_path.c_str()).c_str());
     ASSERT_EQ("<missing>\n", dumpTree(HKEY_CURRENT_USER, plxW(m_path.c_str())));
     // The importing key's own root and path play no part.
-    CPLXRegistryKey elsewhere(HKEY_LOCAL_MACHINE, plxWs("SOFTWARE\\Elsewhere"), KEY_READ, false, 0);
-    ASSERT_TRUE(elsewhere.importKey(plxWs(kFile), 16));
+    CPLXRegistryKey elsewhere(HKEY_LOCAL_MACHINE, plxStr("SOFTWARE\\Elsewhere"), KEY_READ, false, 0);
+    ASSERT_TRUE(elsewhere.importKey(plxStr(kFile), 16));
     const std::string after = dumpTree(HKEY_CURRENT_USER, plxW(m_path.c_str()));
     // The odd binary value comes back with its zero byte.
     std::string expected = before;
@@ -111,22 +111,22 @@ TEST_F(RegistryFileTest, TreesComeBackAsTheyWere) {
 
 TEST_F(RegistryFileTest, AnExportAddsToAnExistingFileUnlessOverwriting) {
     create("\"a\"=\"1\"\n", regPath("Other") + "\"b\"=\"2\"\n");
-    ASSERT_TRUE(key("Other").exportKey(plxWs(kFile), 8, true));
-    ASSERT_TRUE(key().exportKey(plxWs(kFile), 8, false));
+    ASSERT_TRUE(key("Other").exportKey(plxStr(kFile), 8, true));
+    ASSERT_TRUE(key().exportKey(plxStr(kFile), 8, false));
     std::string both = fileText(m_machine);
     EXPECT_NE(std::string::npos, both.find("Other]\r\nb=REG_SZ:\"2\"")) << both;
     EXPECT_NE(std::string::npos, both.find(m_case + "]\r\na=REG_SZ:\"1\"")) << both;
-    ASSERT_TRUE(key("Other").exportKey(plxWs(kFile), 8, true));
+    ASSERT_TRUE(key("Other").exportKey(plxStr(kFile), 8, true));
     EXPECT_EQ(std::string::npos, fileText(m_machine).find("a=REG_SZ")) << "overwritten";
 }
 
 TEST_F(RegistryFileTest, AKeyThatDoesNotExistIsNotExported) {
     create("\"a\"=\"1\"\n", "");
-    ASSERT_TRUE(key().exportKey(plxWs(kFile), 8, true));
+    ASSERT_TRUE(key().exportKey(plxStr(kFile), 8, true));
     const std::string before = m_machine.readFile(kFile);
     // Neither a new file nor a section that an import would turn into a key.
-    EXPECT_FALSE(key("Missing").exportKey(plxWs(kFile), 8, false));
-    EXPECT_FALSE(key("Missing").exportKey(plxWs(kFile), 8, true));
+    EXPECT_FALSE(key("Missing").exportKey(plxStr(kFile), 8, false));
+    EXPECT_FALSE(key("Missing").exportKey(plxStr(kFile), 8, true));
     EXPECT_EQ(before, m_machine.readFile(kFile));
 }
 
@@ -140,7 +140,7 @@ TEST_F(RegistryFileTest, ImportTakesWhatItUnderstandsAndCreatesEmptyKeys) {
     for (char c : text) bytes += std::string{c, '\0'};
     m_machine.file(kFile, bytes);
     create("");
-    ASSERT_TRUE(key().importKey(plxWs(kFile), 16));
+    ASSERT_TRUE(key().importKey(plxStr(kFile), 16));
     EXPECT_TRUE(rawKeyExists(m_path + "\\Empty"));
     DWORD dwType = 0;
     std::vector<BYTE> data;
@@ -149,14 +149,14 @@ TEST_F(RegistryFileTest, ImportTakesWhatItUnderstandsAndCreatesEmptyKeys) {
     EXPECT_EQ(ERROR_SUCCESS, rawQuery("s", dwType, data));
     for (const char* name : {"bad", "q", "noColon"}) EXPECT_NE(ERROR_SUCCESS, rawQuery(name, dwType, data)) << name;
     // A missing file imports nothing and is no failure.
-    EXPECT_TRUE(key().importKey(plxWs("C:\\plxtest\\export\\missing.txt"), 16));
+    EXPECT_TRUE(key().importKey(plxStr("C:\\plxtest\\export\\missing.txt"), 16));
 }
 
 TEST_F(RegistryFileTest, TextsWithLineBreaksAreReportedNotLost) {
     create("\"ok\"=\"1\"\n");
     rawSetString("broken", "two\r\nlines");
     PlxLoggingOn logging("ExportBreaks");
-    EXPECT_FALSE(key().exportKey(plxWs(kFile), 8, true)) << "the tree was not written whole";
+    EXPECT_FALSE(key().exportKey(plxStr(kFile), 8, true)) << "the tree was not written whole";
     EXPECT_NE(std::string::npos, fileText(m_machine).find("ok=REG_SZ:\"1\""));
     EXPECT_TRUE(logHas(logging.lines(), {"A bad argument was provided ( value ). Cannot hold a line break"}));
 }
@@ -170,7 +170,7 @@ TEST_F(RegistryFileTest, ASectionTooLargeForOneReadIsReportedAndNotImported) {
     m_machine.file(kFile, bytes);
     create("");
     PlxLoggingOn logging("ImportCut");
-    ASSERT_TRUE(key().importKey(plxWs(kFile), 16));
+    ASSERT_TRUE(key().importKey(plxStr(kFile), 16));
     DWORD dwType = 0;
     std::vector<BYTE> data;
     EXPECT_NE(ERROR_SUCCESS, rawQuery("v1000", dwType, data)) << "no value of a cut section";

@@ -85,7 +85,7 @@ TEST_F(RegistryKeyTest, CopiesAreClosedDescriptors) {
     CPLXRegistryKey copy(key);
     EXPECT_FALSE(copy.isOpen());
     EXPECT_EQ(static_cast<REGSAM>(KEY_ALL_ACCESS), CPLXRegistryKey().getAccess());
-    CPLXRegistryKey assigned(HKEY_CURRENT_USER, plxWs("Software"), KEY_ALL_ACCESS, false, 0);
+    CPLXRegistryKey assigned(HKEY_CURRENT_USER, plxStr("Software"), KEY_ALL_ACCESS, false, 0);
     ASSERT_TRUE(assigned.open());
     assigned = key;
     EXPECT_FALSE(assigned.isOpen());
@@ -110,8 +110,8 @@ TEST_F(RegistryKeyTest, KeyName) {
     EXPECT_TRUE(key.getKeyName(name, true));
     EXPECT_EQ(m_path, plxNarrow(name));
 
-    CPLXRegistryKey single(HKEY_CURRENT_USER, plxWs("Software"), KEY_READ, false, 0);
-    name = plxWs("unchanged").c_str();
+    CPLXRegistryKey single(HKEY_CURRENT_USER, plxStr("Software"), KEY_READ, false, 0);
+    name = plxStr("unchanged").c_str();
     EXPECT_FALSE(single.getKeyName(name, false));
     EXPECT_EQ("unchanged", plxNarrow(name));
 }
@@ -144,7 +144,7 @@ TEST_F(RegistryKeyTest, EnumSubKeysListsNamesWithTagsFromOne) {
     create("", regPath("A") + regPath("B") + regPath("Empty"));
     CPLXRegistryKey key(HKEY_CURRENT_USER, path(), KEY_READ, false, 0);
     CPLXDblList<CPLXWCharString> list;
-    list.add(plxWs("stale"), 9);
+    list.add(plxStr("stale"), 9);
     ASSERT_TRUE(key.enumSubKeys(list));
     EXPECT_EQ((std::vector<std::string>{"A", "B", "Empty"}), plxNames(list));
     EXPECT_TRUE(list.findTag(1));
@@ -169,7 +169,7 @@ TEST_F(RegistryKeyTest, EnumSubKeyByIndexGivesAClosedKeyBelowThisOne) {
     EXPECT_EQ(m_path + "\\B", plxNarrow(name));
     EXPECT_FALSE(sub.isOpen());
     EXPECT_EQ(static_cast<REGSAM>(KEY_READ), sub.getAccess());
-    CPLXRegistryString value(HKEY_CURRENT_USER, name, plxWs("inB"), KEY_READ, false, 0);
+    CPLXRegistryString value(HKEY_CURRENT_USER, name, plxStr("inB"), KEY_READ, false, 0);
     CPLXWCharString text;
     EXPECT_TRUE(value.getValue(text, false));
     EXPECT_EQ("yes", plxNarrow(text));
@@ -278,7 +278,7 @@ TEST_F(RegistryKeyTest, ExportAndImportRefuseEmptyNamesAndTheTextFormat) {
                        {"A bad argument was provided ( szImportFileName ). filename must be non-null"}));
 
     // The text format goes to the registry text file, without any privilege.
-    const CPLXWCharString file = plxWs("C:\\plxlogtest\\ExportArgs\\text.reg");
+    const CPLXWCharString file = plxStr("C:\\plxlogtest\\ExportArgs\\text.reg");
     EXPECT_TRUE(key.exportKey(file, 8, true));
     EXPECT_TRUE(plxFileExists(plxW("C:\\plxlogtest\\ExportArgs\\text.reg")));
     EXPECT_TRUE(key.importKey(file, 16));
@@ -330,7 +330,7 @@ TEST_F(RegistryKeyTest, SaveAndRestoreRoundTrip) {
     EXPECT_EQ((std::vector<BYTE>{1, 2}), data);
 
     // A file that is not there cannot be restored.
-    EXPECT_FALSE(key.importKey(plxWs("C:\\plxlogtest\\SaveRestore\\none.hiv"), 0));
+    EXPECT_FALSE(key.importKey(plxStr("C:\\plxlogtest\\SaveRestore\\none.hiv"), 0));
     EXPECT_TRUE(logHas(logging.lines(), {"Unable to load registry key ( \"" + m_path + "\" )"}));
     DeleteFileW(fileW.c_str());
 }
@@ -344,9 +344,9 @@ TEST_F(RegistryKeyTest, StandardUserCannotSaveOrRestoreButTheOldFileIsDeleted) {
         .ini("User", "Administrator", "0")
         .create();
     CPLXRegistryKey key(HKEY_CURRENT_USER, path(), KEY_ALL_ACCESS, false, 0);
-    EXPECT_FALSE(key.exportKey(plxWs("C:\\plxtest\\old.hiv"), 0, true));
+    EXPECT_FALSE(key.exportKey(plxStr("C:\\plxtest\\old.hiv"), 0, true));
     EXPECT_FALSE(plxFileExists(plxW("C:\\plxtest\\old.hiv")));
-    EXPECT_FALSE(key.importKey(plxWs("C:\\plxtest\\old.hiv"), 0));
+    EXPECT_FALSE(key.importKey(plxStr("C:\\plxtest\\old.hiv"), 0));
     PlxTestLog log("unused");
     std::vector<std::string> lines = log.lines(plxW("C:\\plxlog.txt"));
     // The privileges are not the user's to enable (ERROR_PRIVILEGE_NOT_HELD).
@@ -362,7 +362,7 @@ TEST_F(RegistryKeyTest, SetAccessReachesTheOtherView) {
         .reg("[HKEY_LOCAL_MACHINE\\" + hklmPath + "]\n\"where\"=\"64\"\n" +
              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\PLXTest\\" + m_case + "]\n\"where\"=\"32\"\n")
         .create();
-    CPLXRegistryString value(HKEY_LOCAL_MACHINE, plxWs(hklmPath), plxWs("where"), KEY_READ | KEY_WOW64_32KEY, false,
+    CPLXRegistryString value(HKEY_LOCAL_MACHINE, plxStr(hklmPath), plxStr("where"), KEY_READ | KEY_WOW64_32KEY, false,
                              0);
     CPLXWCharString text;
     ASSERT_TRUE(value.getValue(text, false));

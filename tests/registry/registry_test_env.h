@@ -16,10 +16,6 @@
 #include "plx_wchar_string.h"
 #include "plx_win32.h"
 
-inline CPLXWCharString plxWs(const std::string& text) { return CPLXWCharString(plxW(text.c_str()).c_str()); }
-
-inline std::string plxNarrow(const CPLXWCharString& text) { return plxNarrow(text.c_str(), text.getLength()); }
-
 inline std::vector<std::string> plxNames(CPLXDblList<CPLXWCharString>& list) {
     std::vector<std::string> names;
     if (list.getCount() == 0) return names;
@@ -60,7 +56,7 @@ protected:
 
     // The case key, or a path below it.
     CPLXWCharString path(const std::string& below = "") const {
-        return plxWs(below.empty() ? m_path : m_path + "\\" + below);
+        return plxStr(below.empty() ? m_path : m_path + "\\" + below);
     }
     std::string regPath(const std::string& below = "") const {
         return "[HKEY_CURRENT_USER\\" + m_path + (below.empty() ? "" : "\\" + below) + "]\n";

@@ -31,7 +31,7 @@ std::string repeat(char c, size_t n) { return std::string(n, c); }
 CPLXDblList<CPLXWCharString> listOf(std::initializer_list<const char*> texts) {
     CPLXDblList<CPLXWCharString> list;
     LONG lTag = 0;
-    for (const char* szText : texts) list.add(plxWs(szText), lTag++);
+    for (const char* szText : texts) list.add(plxStr(szText), lTag++);
     return list;
 }
 
@@ -52,13 +52,13 @@ std::vector<unsigned char> vectorOf(const CPLXBuffer<unsigned char>& buffer) {
 TEST_F(RegistryValueTest, StringMissingValueWithoutCreateIsAnUnreportedFalse) {
     create("");
     PlxLoggingOn logging("StringMissing");
-    CPLXRegistryString value(HKEY_CURRENT_USER, path(), plxWs("v"), KEY_ALL_ACCESS, false, 0);
-    EXPECT_TRUE(value.setValue(plxWs("keep"), true));  // cache only: nothing written
+    CPLXRegistryString value(HKEY_CURRENT_USER, path(), plxStr("v"), KEY_ALL_ACCESS, false, 0);
+    EXPECT_TRUE(value.setValue(plxStr("keep"), true));  // cache only: nothing written
     DWORD dwType = 0;
     std::vector<BYTE> data;
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, rawQuery("v", dwType, data));
 
-    CPLXWCharString out = plxWs("unchanged");
+    CPLXWCharString out = plxStr("unchanged");
     EXPECT_FALSE(value.getValue(out, false));
     EXPECT_EQ("unchanged", plxNarrow(out));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, rawQuery("v", dwType, data));
@@ -73,8 +73,8 @@ TEST_F(RegistryValueTest, StringMissingValueWithoutCreateIsAnUnreportedFalse) {
 
 TEST_F(RegistryValueTest, StringMissingValueWithCreateWritesAnEmptyString) {
     create("");
-    CPLXRegistryString value(HKEY_CURRENT_USER, path("New"), plxWs("v"), KEY_ALL_ACCESS, true, 0);
-    CPLXWCharString out = plxWs("x");
+    CPLXRegistryString value(HKEY_CURRENT_USER, path("New"), plxStr("v"), KEY_ALL_ACCESS, true, 0);
+    CPLXWCharString out = plxStr("x");
     ASSERT_TRUE(value.getValue(out, false));
     EXPECT_FALSE(out.isValid());
     EXPECT_TRUE(value.isCacheValid());
@@ -91,30 +91,30 @@ TEST_F(RegistryValueTest, StringReadsAtMost520Bytes) {
            "\"unterminated\"=hex(1):" + regHexUnits(repeat('c', 260), false) + "\n" +  // 520 bytes
            "\"odd\"=hex(1):61,00,62,00,63\n");
     CPLXWCharString out;
-    CPLXRegistryString fits(HKEY_CURRENT_USER, path(), plxWs("fits"), KEY_READ, false, 0);
+    CPLXRegistryString fits(HKEY_CURRENT_USER, path(), plxStr("fits"), KEY_READ, false, 0);
     ASSERT_TRUE(fits.getValue(out, false));
     EXPECT_EQ(repeat('a', 259), plxNarrow(out));
 
-    CPLXRegistryString tooLong(HKEY_CURRENT_USER, path(), plxWs("long"), KEY_READ, false, 0);
-    out = plxWs("same").c_str();
+    CPLXRegistryString tooLong(HKEY_CURRENT_USER, path(), plxStr("long"), KEY_READ, false, 0);
+    out = plxStr("same").c_str();
     EXPECT_FALSE(tooLong.getValue(out, false));
     EXPECT_EQ("same", plxNarrow(out));
 
     // Text filling all 520 bytes without a terminator ends at the 520th byte.
-    CPLXRegistryString unterminated(HKEY_CURRENT_USER, path(), plxWs("unterminated"), KEY_READ, false, 0);
+    CPLXRegistryString unterminated(HKEY_CURRENT_USER, path(), plxStr("unterminated"), KEY_READ, false, 0);
     ASSERT_TRUE(unterminated.getValue(out, false));
     EXPECT_EQ(repeat('c', 260), plxNarrow(out));
     EXPECT_EQ(261u, out.getNumElems());
 
     // An odd last byte is a character with a zero high byte.
-    CPLXRegistryString odd(HKEY_CURRENT_USER, path(), plxWs("odd"), KEY_READ, false, 0);
+    CPLXRegistryString odd(HKEY_CURRENT_USER, path(), plxStr("odd"), KEY_READ, false, 0);
     ASSERT_TRUE(odd.getValue(out, false));
     EXPECT_EQ("abc", plxNarrow(out));
 }
 
 TEST_F(RegistryValueTest, StringReadsDoNotValidateTheCacheButWritesDo) {
     create("\"v\"=\"one\"\n");
-    CPLXRegistryString value(HKEY_CURRENT_USER, path(), plxWs("v"), KEY_ALL_ACCESS, false, 0);
+    CPLXRegistryString value(HKEY_CURRENT_USER, path(), plxStr("v"), KEY_ALL_ACCESS, false, 0);
     CPLXWCharString out;
     ASSERT_TRUE(value.getValue(out, true));
     EXPECT_EQ("one", plxNarrow(out));
@@ -123,7 +123,7 @@ TEST_F(RegistryValueTest, StringReadsDoNotValidateTheCacheButWritesDo) {
     ASSERT_TRUE(value.getValue(out, true));  // read again: the cache is not valid yet
     EXPECT_EQ("two", plxNarrow(out));
 
-    ASSERT_TRUE(value.setValue(plxWs("three"), false));
+    ASSERT_TRUE(value.setValue(plxStr("three"), false));
     EXPECT_TRUE(value.isCacheValid());
     rawSetString("v", "four");
     ASSERT_TRUE(value.getValue(out, true));
@@ -133,7 +133,7 @@ TEST_F(RegistryValueTest, StringReadsDoNotValidateTheCacheButWritesDo) {
 
     DWORD dwType = 0;
     std::vector<BYTE> data;
-    ASSERT_TRUE(value.setValue(plxWs("ab"), false));
+    ASSERT_TRUE(value.setValue(plxStr("ab"), false));
     ASSERT_EQ(ERROR_SUCCESS, rawQuery("v", dwType, data));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), dwType);
     EXPECT_EQ((std::vector<BYTE>{'a', 0, 'b', 0, 0, 0}), data);
@@ -143,16 +143,16 @@ TEST_F(RegistryValueTest, WriteFailuresNameTheValueAndTheClass) {
     create("");
     PlxLoggingOn logging("WriteFailures");
     // Opened for reading only: every write is refused by the registry.
-    CPLXRegistryString text(HKEY_CURRENT_USER, path(), plxWs("s"), KEY_READ, false, 0);
-    EXPECT_FALSE(text.setValue(plxWs("x"), false));
+    CPLXRegistryString text(HKEY_CURRENT_USER, path(), plxStr("s"), KEY_READ, false, 0);
+    EXPECT_FALSE(text.setValue(plxStr("x"), false));
     EXPECT_FALSE(text.isCacheValid());
-    CPLXRegistryStringExpand expand(HKEY_CURRENT_USER, path(), plxWs("e"), KEY_READ, false, 0);
-    EXPECT_FALSE(expand.setValue(plxWs("%a%"), false));
-    CPLXRegistryDword number(HKEY_CURRENT_USER, path(), plxWs("d"), KEY_READ, false, 0);
+    CPLXRegistryStringExpand expand(HKEY_CURRENT_USER, path(), plxStr("e"), KEY_READ, false, 0);
+    EXPECT_FALSE(expand.setValue(plxStr("%a%"), false));
+    CPLXRegistryDword number(HKEY_CURRENT_USER, path(), plxStr("d"), KEY_READ, false, 0);
     EXPECT_FALSE(number.setValue(1, false));
-    CPLXRegistryMultiString list(HKEY_CURRENT_USER, path(), plxWs("m"), KEY_READ, false, 0);
+    CPLXRegistryMultiString list(HKEY_CURRENT_USER, path(), plxStr("m"), KEY_READ, false, 0);
     EXPECT_FALSE(list.setValue(listOf({"a"}), false));
-    CPLXRegistryBinary bytes(HKEY_CURRENT_USER, path(), plxWs("b"), KEY_READ, false, 0);
+    CPLXRegistryBinary bytes(HKEY_CURRENT_USER, path(), plxStr("b"), KEY_READ, false, 0);
     EXPECT_FALSE(bytes.setValue(bytesOf({1}), false));
 
     const std::vector<std::string> lines = logging.lines();
@@ -174,11 +174,11 @@ TEST_F(RegistryValueTest, StandardUserWritesToTheMachineAreRefused) {
         .ini("User", "Administrator", "0")
         .create();
     // Opening for writing is refused already; a failed open is not reported.
-    CPLXRegistryString writer(HKEY_LOCAL_MACHINE, plxWs(hklmPath), plxWs("v"), KEY_WRITE, true, 0);
-    EXPECT_FALSE(writer.setValue(plxWs("new"), false));
+    CPLXRegistryString writer(HKEY_LOCAL_MACHINE, plxStr(hklmPath), plxStr("v"), KEY_WRITE, true, 0);
+    EXPECT_FALSE(writer.setValue(plxStr("new"), false));
     // A key opened for reading lets the write reach the registry, which refuses it.
-    CPLXRegistryString reader(HKEY_LOCAL_MACHINE, plxWs(hklmPath), plxWs("v"), KEY_READ, false, 0);
-    EXPECT_FALSE(reader.setValue(plxWs("new"), false));
+    CPLXRegistryString reader(HKEY_LOCAL_MACHINE, plxStr(hklmPath), plxStr("v"), KEY_READ, false, 0);
+    EXPECT_FALSE(reader.setValue(plxStr("new"), false));
     CPLXWCharString out;
     ASSERT_TRUE(reader.getValue(out, false));
     EXPECT_EQ("old", plxNarrow(out));
@@ -191,19 +191,19 @@ TEST_F(RegistryValueTest, StandardUserWritesToTheMachineAreRefused) {
 
 TEST_F(RegistryValueTest, StringGetAllValuesAppendsTheStringValues) {
     create("\"A\"=\"1\"\n\"B\"=dword:00000002\n\"C\"=\"3\"\n\"D\"=hex(2):" + regHexUnits("%x%", true) + "\n");
-    CPLXRegistryString value(HKEY_CURRENT_USER, path(), plxWs("A"), KEY_READ, false, 0);
+    CPLXRegistryString value(HKEY_CURRENT_USER, path(), plxStr("A"), KEY_READ, false, 0);
     CPLXDblList<CPLXRegistryStringValue> list;
-    list.add(CPLXRegistryStringValue(plxWs("old"), plxWs("kept")), 5);
+    list.add(CPLXRegistryStringValue(plxStr("old"), plxStr("kept")), 5);
     ASSERT_TRUE(value.getAllValues(list));
     ASSERT_EQ(3u, list.getCount());
     list.moveFirst();
     EXPECT_EQ("old", plxNarrow(list.getCurrentPointer()->m_szName));
     ASSERT_TRUE(list.findTag(0));
-    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryStringValue(plxWs("A"), plxWs("1")));
+    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryStringValue(plxStr("A"), plxStr("1")));
     ASSERT_TRUE(list.findTag(1));
-    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryStringValue(plxWs("C"), plxWs("3")));
+    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryStringValue(plxStr("C"), plxStr("3")));
 
-    CPLXRegistryString missing(HKEY_CURRENT_USER, path("Missing"), plxWs("A"), KEY_READ, false, 0);
+    CPLXRegistryString missing(HKEY_CURRENT_USER, path("Missing"), plxStr("A"), KEY_READ, false, 0);
     EXPECT_FALSE(missing.getAllValues(list));
     EXPECT_EQ(3u, list.getCount());
 }
@@ -213,8 +213,8 @@ TEST_F(RegistryValueTest, StringGetAllValuesAppendsTheStringValues) {
 TEST_F(RegistryValueTest, ExpandWritesOnlyTextWithAnEvenNumberOfPercents) {
     create("");
     PlxLoggingOn logging("ExpandChecks");
-    CPLXRegistryStringExpand value(HKEY_CURRENT_USER, path(), plxWs("e"), KEY_ALL_ACCESS, false, 0);
-    ASSERT_TRUE(value.setValue(plxWs("%SystemRoot%\\x"), false));
+    CPLXRegistryStringExpand value(HKEY_CURRENT_USER, path(), plxStr("e"), KEY_ALL_ACCESS, false, 0);
+    ASSERT_TRUE(value.setValue(plxStr("%SystemRoot%\\x"), false));
     DWORD dwType = 0;
     std::vector<BYTE> data;
     ASSERT_EQ(ERROR_SUCCESS, rawQuery("e", dwType, data));
@@ -222,7 +222,7 @@ TEST_F(RegistryValueTest, ExpandWritesOnlyTextWithAnEvenNumberOfPercents) {
     EXPECT_EQ(plxW("%SystemRoot%\\x"), PlxWString(reinterpret_cast<const WCHAR*>(data.data())));
 
     for (const char* szText : {"50%", "plain", "%a%b%"}) {
-        EXPECT_FALSE(value.setValue(plxWs(szText), false)) << szText;
+        EXPECT_FALSE(value.setValue(plxStr(szText), false)) << szText;
     }
     ASSERT_EQ(ERROR_SUCCESS, rawQuery("e", dwType, data));
     EXPECT_EQ(plxW("%SystemRoot%\\x"), PlxWString(reinterpret_cast<const WCHAR*>(data.data())));
@@ -234,7 +234,7 @@ TEST_F(RegistryValueTest, ExpandWritesOnlyTextWithAnEvenNumberOfPercents) {
 TEST_F(RegistryValueTest, ExpandGetValueExpandsOnRequest) {
     create("\"e\"=hex(2):" + regHexUnits("%PLXTESTDIR%\\x", true) + "\n");
     ASSERT_TRUE(SetEnvironmentVariableW(TEXT("PLXTESTDIR"), TEXT("C:\\dir")));
-    CPLXRegistryStringExpand value(HKEY_CURRENT_USER, path(), plxWs("e"), KEY_READ, false, 0);
+    CPLXRegistryStringExpand value(HKEY_CURRENT_USER, path(), plxStr("e"), KEY_READ, false, 0);
     CPLXWCharString out;
     ASSERT_TRUE(value.getValue(out, false, true));
     EXPECT_EQ("C:\\dir\\x", plxNarrow(out));
@@ -253,18 +253,18 @@ TEST_F(RegistryValueTest, ExpandGetAllValuesReadsTheKeysOwnView) {
              "]\n\"E\"=hex(2):" + regHexUnits("%PLXTESTDIR%\\32", true) + "\n")
         .create();
     ASSERT_TRUE(SetEnvironmentVariableW(TEXT("PLXTESTDIR"), TEXT("C:\\dir")));
-    CPLXRegistryStringExpand value(HKEY_LOCAL_MACHINE, plxWs(hklmPath), plxWs("E"), KEY_READ | KEY_WOW64_64KEY,
+    CPLXRegistryStringExpand value(HKEY_LOCAL_MACHINE, plxStr(hklmPath), plxStr("E"), KEY_READ | KEY_WOW64_64KEY,
                                    false, 0);
     CPLXDblList<CPLXRegistryStringValue> list;
     list.add(CPLXRegistryStringValue(), 3);
     ASSERT_TRUE(value.getAllValues(list, true));
     ASSERT_EQ(1u, list.getCount());
     ASSERT_TRUE(list.findTag(0));
-    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryStringValue(plxWs("E"), plxWs("C:\\dir\\64")));
+    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryStringValue(plxStr("E"), plxStr("C:\\dir\\64")));
 
     ASSERT_TRUE(value.getAllValues(list, false));
     ASSERT_EQ(1u, list.getCount());
-    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryStringValue(plxWs("E"), plxWs("%PLXTESTDIR%\\64")));
+    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryStringValue(plxStr("E"), plxStr("%PLXTESTDIR%\\64")));
     SetEnvironmentVariableW(TEXT("PLXTESTDIR"), nullptr);
 }
 
@@ -273,19 +273,19 @@ TEST_F(RegistryValueTest, ExpandGetAllValuesReadsTheKeysOwnView) {
 TEST_F(RegistryValueTest, DwordTakesTheBytesOfAnyType) {
     create("\"text\"=\"ab\"\n\"four\"=hex:01,02,03,04\n\"two\"=hex:01,02\n\"n\"=dword:0000002a\n");
     DWORD dwOut = 99;
-    CPLXRegistryDword text(HKEY_CURRENT_USER, path(), plxWs("text"), KEY_READ, false, 0);
+    CPLXRegistryDword text(HKEY_CURRENT_USER, path(), plxStr("text"), KEY_READ, false, 0);
     EXPECT_FALSE(text.getValue(dwOut, false));  // 6 bytes do not fit
     EXPECT_EQ(99u, dwOut);
-    CPLXRegistryDword four(HKEY_CURRENT_USER, path(), plxWs("four"), KEY_READ, false, 0);
+    CPLXRegistryDword four(HKEY_CURRENT_USER, path(), plxStr("four"), KEY_READ, false, 0);
     ASSERT_TRUE(four.getValue(dwOut, false));
     EXPECT_EQ(0x04030201u, dwOut);
     // Shorter data is zero-extended.
-    CPLXRegistryDword two(HKEY_CURRENT_USER, path(), plxWs("two"), KEY_READ, false, 0);
+    CPLXRegistryDword two(HKEY_CURRENT_USER, path(), plxStr("two"), KEY_READ, false, 0);
     ASSERT_TRUE(two.getValue(dwOut, false));
     EXPECT_EQ(0x0201u, dwOut);
 
     // A failed read leaves the valid cache intact.
-    CPLXRegistryDword n(HKEY_CURRENT_USER, path(), plxWs("n"), KEY_READ, false, 0);
+    CPLXRegistryDword n(HKEY_CURRENT_USER, path(), plxStr("n"), KEY_READ, false, 0);
     ASSERT_TRUE(n.getValue(dwOut, false));
     EXPECT_EQ(42u, dwOut);
     rawSetString("n", "much too long");
@@ -296,7 +296,7 @@ TEST_F(RegistryValueTest, DwordTakesTheBytesOfAnyType) {
 
 TEST_F(RegistryValueTest, DwordCacheAnswersOnceRead) {
     create("\"n\"=dword:00000001\n");
-    CPLXRegistryDword value(HKEY_CURRENT_USER, path(), plxWs("n"), KEY_ALL_ACCESS, false, 0);
+    CPLXRegistryDword value(HKEY_CURRENT_USER, path(), plxStr("n"), KEY_ALL_ACCESS, false, 0);
     DWORD dwOut = 0;
     EXPECT_FALSE(value.isCacheValid());
     ASSERT_TRUE(value.getValue(dwOut, true));  // a fresh object reads the registry
@@ -323,10 +323,10 @@ TEST_F(RegistryValueTest, DwordCacheAnswersOnceRead) {
 TEST_F(RegistryValueTest, DwordMissingValue) {
     create("");
     DWORD dwOut = 5;
-    CPLXRegistryDword plain(HKEY_CURRENT_USER, path(), plxWs("n"), KEY_ALL_ACCESS, false, 0);
+    CPLXRegistryDword plain(HKEY_CURRENT_USER, path(), plxStr("n"), KEY_ALL_ACCESS, false, 0);
     EXPECT_FALSE(plain.getValue(dwOut, false));
     EXPECT_EQ(5u, dwOut);
-    CPLXRegistryDword creating(HKEY_CURRENT_USER, path(), plxWs("n"), KEY_ALL_ACCESS, true, 0);
+    CPLXRegistryDword creating(HKEY_CURRENT_USER, path(), plxStr("n"), KEY_ALL_ACCESS, true, 0);
     ASSERT_TRUE(creating.getValue(dwOut, false));
     EXPECT_EQ(0u, dwOut);
     DWORD dwType = 0;
@@ -338,15 +338,15 @@ TEST_F(RegistryValueTest, DwordMissingValue) {
 
 TEST_F(RegistryValueTest, DwordGetAllValuesKeepsOnlyNumbers) {
     create("\"A\"=dword:00000001\n\"B\"=\"text\"\n\"C\"=dword:00000003\n");
-    CPLXRegistryDword value(HKEY_CURRENT_USER, path(), plxWs("A"), KEY_READ, false, 0);
+    CPLXRegistryDword value(HKEY_CURRENT_USER, path(), plxStr("A"), KEY_READ, false, 0);
     CPLXDblList<CPLXRegistryDwordValue> list;
-    list.add(CPLXRegistryDwordValue(plxWs("old"), 9), 0);
+    list.add(CPLXRegistryDwordValue(plxStr("old"), 9), 0);
     ASSERT_TRUE(value.getAllValues(list));
     ASSERT_EQ(2u, list.getCount());
     ASSERT_TRUE(list.findTag(0));
-    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryDwordValue(plxWs("A"), 1));
+    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryDwordValue(plxStr("A"), 1));
     ASSERT_TRUE(list.findTag(1));
-    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryDwordValue(plxWs("C"), 3));
+    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryDwordValue(plxStr("C"), 3));
 }
 
 // ---------------------------------------------------------------- CPLXRegistryMultiString
@@ -380,7 +380,7 @@ TEST_F(RegistryValueTest, MultiStringParsing) {
 
 TEST_F(RegistryValueTest, MultiStringWritesTheListAndReadsItBack) {
     create("");
-    CPLXRegistryMultiString value(HKEY_CURRENT_USER, path(), plxWs("m"), KEY_ALL_ACCESS, false, 0);
+    CPLXRegistryMultiString value(HKEY_CURRENT_USER, path(), plxStr("m"), KEY_ALL_ACCESS, false, 0);
     EXPECT_FALSE(value.setValue(listOf({"a", "bc"}), true));  // cache only: false, nothing written
     DWORD dwType = 0;
     std::vector<BYTE> data;
@@ -391,7 +391,7 @@ TEST_F(RegistryValueTest, MultiStringWritesTheListAndReadsItBack) {
     EXPECT_EQ(static_cast<DWORD>(REG_MULTI_SZ), dwType);
     EXPECT_EQ((std::vector<BYTE>{'a', 0, 0, 0, 'b', 0, 'c', 0, 0, 0, 0, 0}), data);
 
-    CPLXRegistryMultiString reader(HKEY_CURRENT_USER, path(), plxWs("m"), KEY_READ, false, 0);
+    CPLXRegistryMultiString reader(HKEY_CURRENT_USER, path(), plxStr("m"), KEY_READ, false, 0);
     CPLXDblList<CPLXWCharString> list;
     EXPECT_FALSE(reader.getCachedValue(list));
     ASSERT_TRUE(reader.readRegistry());
@@ -411,7 +411,7 @@ TEST_F(RegistryValueTest, MultiStringReadsOnlyTheValuesOwnBytes) {
     // A longer value of the key sizes the buffer; the short one is parsed alone.
     create("\"long\"=hex(7):" + regHexUnits(repeat('z', 40), true) + ",00,00\n" +
            "\"short\"=hex(7):61,00,00,00,62\n");  // odd: no terminator is added on writing
-    CPLXRegistryMultiString value(HKEY_CURRENT_USER, path(), plxWs("short"), KEY_READ, false, 0);
+    CPLXRegistryMultiString value(HKEY_CURRENT_USER, path(), plxStr("short"), KEY_READ, false, 0);
     ASSERT_TRUE(value.readRegistry());
     CPLXDblList<CPLXWCharString> list;
     ASSERT_TRUE(value.getCachedValue(list));
@@ -420,7 +420,7 @@ TEST_F(RegistryValueTest, MultiStringReadsOnlyTheValuesOwnBytes) {
 
 TEST_F(RegistryValueTest, MultiStringMissingValueWithCreateWritesAnEmptyList) {
     create("");
-    CPLXRegistryMultiString value(HKEY_CURRENT_USER, path(), plxWs("m"), KEY_ALL_ACCESS, true, 0);
+    CPLXRegistryMultiString value(HKEY_CURRENT_USER, path(), plxStr("m"), KEY_ALL_ACCESS, true, 0);
     ASSERT_TRUE(value.readRegistry());
     EXPECT_TRUE(value.isCacheValid());
     CPLXDblList<CPLXWCharString> list = listOf({"x"});
@@ -432,28 +432,28 @@ TEST_F(RegistryValueTest, MultiStringMissingValueWithCreateWritesAnEmptyList) {
     EXPECT_EQ(static_cast<DWORD>(REG_MULTI_SZ), dwType);
     EXPECT_EQ(0u, data.size());
 
-    CPLXRegistryMultiString plain(HKEY_CURRENT_USER, path(), plxWs("other"), KEY_ALL_ACCESS, false, 0);
+    CPLXRegistryMultiString plain(HKEY_CURRENT_USER, path(), plxStr("other"), KEY_ALL_ACCESS, false, 0);
     EXPECT_FALSE(plain.readRegistry());
 }
 
 TEST_F(RegistryValueTest, MultiStringGetAllValues) {
     create("\"M1\"=hex(7):61,00,00,00,62,00,00,00,00,00\n\"S\"=\"s\"\n\"M2\"=hex(7):63,00,00,00,00,00\n");
-    CPLXRegistryMultiString value(HKEY_CURRENT_USER, path(), plxWs("M1"), KEY_READ, false, 0);
+    CPLXRegistryMultiString value(HKEY_CURRENT_USER, path(), plxStr("M1"), KEY_READ, false, 0);
     CPLXDblList<CPLXRegistryMultiStringValue> list;
     ASSERT_TRUE(value.getAllValues(list));
     ASSERT_EQ(2u, list.getCount());
     ASSERT_TRUE(list.findTag(0));
-    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryMultiStringValue(plxWs("M1"), listOf({"a", "b"})));
+    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryMultiStringValue(plxStr("M1"), listOf({"a", "b"})));
     ASSERT_TRUE(list.findTag(1));
-    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryMultiStringValue(plxWs("M2"), listOf({"c"})));
-    EXPECT_FALSE(*list.getCurrentPointer() == CPLXRegistryMultiStringValue(plxWs("M2"), listOf({"c", "d"})));
+    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryMultiStringValue(plxStr("M2"), listOf({"c"})));
+    EXPECT_FALSE(*list.getCurrentPointer() == CPLXRegistryMultiStringValue(plxStr("M2"), listOf({"c", "d"})));
 }
 
 // ---------------------------------------------------------------- CPLXRegistryBinary
 
 TEST_F(RegistryValueTest, BinaryRoundTripAndCache) {
     create("\"empty\"=hex:\n");
-    CPLXRegistryBinary value(HKEY_CURRENT_USER, path(), plxWs("b"), KEY_ALL_ACCESS, false, 0);
+    CPLXRegistryBinary value(HKEY_CURRENT_USER, path(), plxStr("b"), KEY_ALL_ACCESS, false, 0);
     CPLXBuffer<unsigned char> out;
     EXPECT_FALSE(value.getCachedValue(out));
     EXPECT_FALSE(value.readRegistry());
@@ -466,17 +466,17 @@ TEST_F(RegistryValueTest, BinaryRoundTripAndCache) {
     EXPECT_EQ(static_cast<DWORD>(REG_BINARY), dwType);
     EXPECT_EQ((std::vector<BYTE>{1, 2, 3}), data);
 
-    CPLXRegistryBinary reader(HKEY_CURRENT_USER, path(), plxWs("b"), KEY_READ, false, 0);
+    CPLXRegistryBinary reader(HKEY_CURRENT_USER, path(), plxStr("b"), KEY_READ, false, 0);
     ASSERT_TRUE(reader.readRegistry());
     ASSERT_TRUE(reader.getCachedValue(out));
     EXPECT_EQ((std::vector<unsigned char>{1, 2, 3}), vectorOf(out));
 
-    CPLXRegistryBinary empty(HKEY_CURRENT_USER, path(), plxWs("empty"), KEY_READ, false, 0);
+    CPLXRegistryBinary empty(HKEY_CURRENT_USER, path(), plxStr("empty"), KEY_READ, false, 0);
     ASSERT_TRUE(empty.readRegistry());
     ASSERT_TRUE(empty.getCachedValue(out));
     EXPECT_EQ(0u, out.getNumElems());
 
-    CPLXRegistryBinary creating(HKEY_CURRENT_USER, path(), plxWs("new"), KEY_ALL_ACCESS, true, 0);
+    CPLXRegistryBinary creating(HKEY_CURRENT_USER, path(), plxStr("new"), KEY_ALL_ACCESS, true, 0);
     ASSERT_TRUE(creating.readRegistry());
     ASSERT_EQ(ERROR_SUCCESS, rawQuery("new", dwType, data));
     EXPECT_EQ(static_cast<DWORD>(REG_BINARY), dwType);
@@ -485,12 +485,12 @@ TEST_F(RegistryValueTest, BinaryRoundTripAndCache) {
 
 TEST_F(RegistryValueTest, BinaryGetAllValues) {
     create("\"A\"=hex:0a,0b\n\"B\"=dword:00000001\n\"C\"=hex:\n");
-    CPLXRegistryBinary value(HKEY_CURRENT_USER, path(), plxWs("A"), KEY_READ, false, 0);
+    CPLXRegistryBinary value(HKEY_CURRENT_USER, path(), plxStr("A"), KEY_READ, false, 0);
     CPLXDblList<CPLXRegistryBinaryValue> list;
     ASSERT_TRUE(value.getAllValues(list));
     ASSERT_EQ(2u, list.getCount());
     ASSERT_TRUE(list.findTag(0));
-    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryBinaryValue(plxWs("A"), bytesOf({10, 11})));
+    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryBinaryValue(plxStr("A"), bytesOf({10, 11})));
     ASSERT_TRUE(list.findTag(1));
-    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryBinaryValue(plxWs("C"), CPLXBuffer<unsigned char>()));
+    EXPECT_TRUE(*list.getCurrentPointer() == CPLXRegistryBinaryValue(plxStr("C"), CPLXBuffer<unsigned char>()));
 }

@@ -1,7 +1,9 @@
 #include "plx_test_machine.h"
 
 #include "plx_reg_text.h"
+#include "plx_test_text.h"
 #include "plx_testdata.h"
+#include "plx_text_codec.h"
 #include "plx_win32.h"
 
 #include <algorithm>
@@ -16,8 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::u16string wide(const std::string& text) { return plxUtf8ToUtf16(text); }
 
 const WCHAR* w(const std::u16string& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
 
@@ -41,11 +41,11 @@ void appendHostFile(const std::string& path, const std::string& bytes) {
 // A file written through Win32, with the directories above it (those of a
 // share's root cannot be made, and need not be).
 void writeMachineFile(const std::string& windowsPath, const std::string& bytes) {
-    std::u16string path = wide(windowsPath);
-    for (size_t pos = path.find_first_of(u"\\/", 3); pos != std::u16string::npos;
-         pos = path.find_first_of(u"\\/", pos + 1))
-        CreateDirectoryW(w(path.substr(0, pos)), nullptr);
-    HANDLE file = CreateFileW(w(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    PlxWString path = plxW(windowsPath);
+    for (size_t pos = path.find_first_of(TEXT("\\/"), 3); pos != PlxWString::npos;
+         pos = path.find_first_of(TEXT("\\/"), pos + 1))
+        CreateDirectoryW(path.substr(0, pos).c_str(), nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot create " + windowsPath + " (error " + std::to_string(GetLastError()) + ")");
     DWORD written = 0;
@@ -65,15 +65,49 @@ std::string regFileText(const std::string& body) {
     return text;
 }
 
-std::string utf16File(const std::string& utf8) {
-    std::u16string text = wide(utf8);
-    std::string bytes = "\xFF\xFE";
-    for (char16_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
+std::string utf16File(const std::string& utf8) { return "\xFF\xFE" + plxtext::utf16leBytes(plxtext::fromUtf8(utf8)); }
+
+// The roots TestMachine applies .reg text to, on Windows as on the simulated machine.
+const char16_t* const kRoots[] = {u"HKEY_LOCAL_MACHINE", u"HKEY_CURRENT_USER", u"HKEY_CLASSES_ROOT", u"HKEY_USERS",
+                                  u"HKEY_CURRENT_CONFIG"};
+
+bool equalAsciiNoCase(std::u16string_view a, std::u16string_view b) {
+    auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; };
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upper(b[i])) return false;
+    return true;
 }
+
+// The sections and values of .reg text in order.
+class KeyList : public plxtext::RegTextSink {
+public:
+    std::vector<PlxRegTextKey> keys;
+
+    const char* section(std::vector<std::u16string_view>& parts, bool remove, bool& skipValues) override {
+        PlxRegTextKey key;
+        for (const char16_t* root : kRoots)
+            if (equalAsciiNoCase(parts[0], root)) key.root = root;
+        if (key.root.empty()) return "a section below an unknown root key";
+        skipValues = remove;
+        if (remove && parts.size() == 1) return "a root key cannot be deleted";
+        for (size_t i = 1; i < parts.size(); ++i) {
+            if (i > 1) key.path += u'\\';
+            key.path += parts[i];
+        }
+        key.remove = remove;
+        keys.push_back(std::move(key));
+        return nullptr;
+    }
+
+    void setValue(const std::u16string& name, uint32_t type, std::vector<uint8_t> data) override {
+        keys.back().values.push_back(PlxRegTextValue{name, false, type, std::move(data)});
+    }
+
+    void removeValue(const std::u16string& name) override {
+        keys.back().values.push_back(PlxRegTextValue{name, true, 0, {}});
+    }
+};
 
 struct RegTarget {
     HKEY root;
@@ -116,6 +150,17 @@ void deleteTree(const RegTarget& t) {
 
 }  // namespace
 
+std::vector<PlxRegTextKey> plxParseRegText(const std::string& regText) {
+    KeyList list;
+    plxtext::RegParseResult result = plxtext::readRegText(plxtext::fromUtf8(regText), list);
+    if (result.badLines == 0) return list.keys;
+    const plxtext::RegBadLine& bad = result.firstBadLines.front();
+    size_t start = 0;
+    for (size_t n = 1; n < bad.line; ++n) start = regText.find('\n', start) + 1;
+    std::string line = regText.substr(start, regText.find('\n', start) - start);
+    throw std::runtime_error(".reg text line " + std::to_string(bad.line) + ": " + bad.why + ": " + line);
+}
+
 std::string plxCreateMachineDir() {
     static std::atomic<unsigned> counter{0};
     std::random_device random;
@@ -155,7 +200,7 @@ void setLoaded(const std::string& path, bool loaded) {
     WCHAR dir[4096];
     DWORD n = GetEnvironmentVariableW(TEXT("PLX_MACHINE"), dir, 4096);
     if (n == 0 || n >= 4096) throw std::runtime_error("PLX_MACHINE names no machine");
-    std::string machine = plxUtf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(dir), n));
+    std::string machine = plxNarrow(dir, n);
     appendHostFile(machine + "/machine.ini", "\n[Programs]\nLoaded=" + list + "\n");
 }
 
@@ -166,7 +211,7 @@ PlxLoadedImage::PlxLoadedImage(std::string windowsPath) : m_path(std::move(windo
         setLoaded(m_path, true);
         m_loaded = true;
     } else {
-        m_module = LoadLibraryExW(w(wide(m_path)), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+        m_module = LoadLibraryExW(plxW(m_path).c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
         m_loaded = m_module != nullptr;
     }
 }
@@ -242,7 +287,7 @@ TestMachine& TestMachine::create() {
         DWORD n = GetEnvironmentVariableW(TEXT("PLX_MACHINE"), previous, 4096);
         m_hadPrevious = n > 0 && n < 4096;
         if (m_hadPrevious) m_previous.assign(reinterpret_cast<const char16_t*>(previous), n);
-        SetEnvironmentVariableW(TEXT("PLX_MACHINE"), w(wide(m_dir)));
+        SetEnvironmentVariableW(TEXT("PLX_MACHINE"), plxW(m_dir).c_str());
         // Files first: machine.ini may take the administrator's rights away.
         for (const auto& f : m_files) {
             // A file on \\server\share\ makes the share: unc/server/share.
@@ -284,7 +329,7 @@ TestMachine::~TestMachine() {
         } catch (...) {
             // The text was checked when the machine was created.
         }
-        for (const auto& f : m_files) DeleteFileW(w(wide(f.first)));
+        for (const auto& f : m_files) DeleteFileW(plxW(f.first).c_str());
     }
 }
 
@@ -298,7 +343,7 @@ void TestMachine::applyRegistry() const {
         LSTATUS status = RegCreateKeyExW(t.root, w(t.path), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                          KEY_ALL_ACCESS | t.view, nullptr, &handle, nullptr);
         if (status != ERROR_SUCCESS)
-            throw std::runtime_error("cannot create registry key " + plxUtf16ToUtf8(t.path) + " (error " +
+            throw std::runtime_error("cannot create registry key " + plxtext::toUtf8(t.path) + " (error " +
                                      std::to_string(status) + ")");
         for (const PlxRegTextValue& value : key.values) {
             if (value.remove) {
@@ -309,7 +354,7 @@ void TestMachine::applyRegistry() const {
                                     static_cast<DWORD>(value.data.size()));
             if (status != ERROR_SUCCESS) {
                 RegCloseKey(handle);
-                throw std::runtime_error("cannot set registry value " + plxUtf16ToUtf8(value.name));
+                throw std::runtime_error("cannot set registry value " + plxtext::toUtf8(value.name));
             }
         }
         RegCloseKey(handle);
@@ -323,7 +368,7 @@ void TestMachine::removeRegistry() const {
 std::string TestMachine::readFile(const std::string& windowsPath) const { return plxReadFile(windowsPath); }
 
 std::string plxReadFile(const std::string& windowsPath) {
-    HANDLE file = CreateFileW(w(wide(windowsPath)), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(plxW(windowsPath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot open " + windowsPath + " (error " + std::to_string(GetLastError()) + ")");
@@ -343,10 +388,5 @@ std::string TestMachine::screenLog() const {
 std::string TestMachine::registryText() const {
     if constexpr (!PLX_SIMULATED_MACHINE) return "";
     RegFlushKey(HKEY_LOCAL_MACHINE);  // this process's changes into registry.reg
-    std::string bytes = readHostFile(m_dir + "/registry.reg");
-    size_t start = bytes.compare(0, 2, "\xFF\xFE") == 0 ? 2 : 0;
-    std::u16string text;
-    for (size_t i = start; i + 1 < bytes.size(); i += 2)
-        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
-    return plxUtf16ToUtf8(text);
+    return plxtext::toUtf8(plxtext::decodeRegBytes(readHostFile(m_dir + "/registry.reg")));
 }

@@ -15,6 +15,7 @@
 #ifndef PLX_TEST_MACHINE_H
 #define PLX_TEST_MACHINE_H
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,6 +57,26 @@ private:
     bool m_hadPrevious = false;
     std::u16string m_previous;
 };
+
+// What .reg text (UTF-8) names, as the platform's reader (plx_reg_text.h)
+// reads it: the sections in order, each with its values.  Throws
+// std::runtime_error naming the first line that it does not understand or
+// that names a root other than the five HKEY_ roots.
+struct PlxRegTextValue {
+    std::u16string name;  // empty: the default value ("@")
+    bool remove = false;  // "name"=-
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+};
+
+struct PlxRegTextKey {
+    std::u16string root;  // HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, ...
+    std::u16string path;  // below the root, without leading backslash
+    bool remove = false;  // [-HKEY_...]: its values are ignored, as regedit does
+    std::vector<PlxRegTextValue> values;
+};
+
+std::vector<PlxRegTextKey> plxParseRegText(const std::string& regText);
 
 // The bytes of a file, read through Win32; throws std::runtime_error when it
 // cannot be read.

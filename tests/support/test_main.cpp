@@ -2,8 +2,8 @@
 // on a fresh, empty machine (C: with its standard folders; x64 unless
 // PLX_TEST_ARCHITECTURE=x86) that is removed at the end unless
 // PLX_KEEP_MACHINE is set; on Windows they run on the system.
-#include "plx_reg_text.h"
 #include "plx_test_machine.h"
+#include "plx_test_text.h"
 #include "plx_win32.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +16,7 @@ int main(int argc, char** argv) {
         return RUN_ALL_TESTS();
     } else {
         std::string dir = plxCreateMachineDir();
-        std::u16string value = plxUtf8ToUtf16(dir);
-        SetEnvironmentVariableW(TEXT("PLX_MACHINE"), reinterpret_cast<const WCHAR*>(value.c_str()));
+        SetEnvironmentVariableW(TEXT("PLX_MACHINE"), plxW(dir).c_str());
         int result = RUN_ALL_TESTS();
         if (GetEnvironmentVariableW(TEXT("PLX_KEEP_MACHINE"), nullptr, 0) == 0)
             plxRemoveMachineDir(dir);

@@ -25,7 +25,7 @@ protected:
 }  // namespace
 
 TEST_F(DirectoryTest, WhichPathsAreDirectories) {
-    CPLXDirectory directory(plxWs("C:\\plxtest"));
+    CPLXDirectory directory(plxStr("C:\\plxtest"));
     const struct {
         const char* path;
         bool bDirectory;
@@ -37,18 +37,18 @@ TEST_F(DirectoryTest, WhichPathsAreDirectories) {
                  {"C:\\plxtest\\missing", false},
                  {"C", false}};
     for (const auto& c : cases)
-        EXPECT_EQ(c.bDirectory, directory.isValidWindowsDirectory(plxWs(c.path))) << c.path;
+        EXPECT_EQ(c.bDirectory, directory.isValidWindowsDirectory(plxStr(c.path))) << c.path;
     EXPECT_TRUE(directory.isValidDirectory());
 }
 
 TEST_F(DirectoryTest, CreatesTheMissingLevelsOnly) {
-    CPLXDirectory existing(plxWs("C:\\plxtest\\dirs"));
+    CPLXDirectory existing(plxStr("C:\\plxtest\\dirs"));
     EXPECT_FALSE(existing.createDirectory()) << "nothing to create";
-    CPLXDirectory deep(plxWs("C:\\plxtest\\dirs\\new\\deeper"));
+    CPLXDirectory deep(plxStr("C:\\plxtest\\dirs\\new\\deeper"));
     EXPECT_TRUE(deep.createDirectory());
     EXPECT_TRUE(deep.isValidDirectory());
     // A file in the way stops the creation at its level.
-    CPLXDirectory blocked(plxWs("C:\\plxtest\\dirs\\file.txt\\below\\"));
+    CPLXDirectory blocked(plxStr("C:\\plxtest\\dirs\\file.txt\\below\\"));
     EXPECT_FALSE(blocked.createDirectory());
     EXPECT_FALSE(blocked.isValidDirectory());
 }

@@ -6,16 +6,12 @@
 
 namespace {
 
-std::string text(const CPLXWCharString& value) {
-    return plxNarrow(value.c_str(), lstrlenW(value.c_str()));
-}
-
 TEST(EnvironmentVariableTest, ReadsAPresentVariable) {
     SetEnvironmentVariableW(TEXT("PLXTestDrive"), TEXT("D:"));
     CPLXEnvironmentVariable variable(TEXT("PLXTestDrive"));
     CPLXWCharString value;
     EXPECT_TRUE(variable.getValue(value));
-    EXPECT_EQ(text(value), "D:");
+    EXPECT_EQ(plxNarrow(value), "D:");
     SetEnvironmentVariableW(TEXT("PLXTestDrive"), nullptr);
 }
 
@@ -23,10 +19,10 @@ TEST(EnvironmentVariableTest, MissingOrEmptyReadsAsAbsent) {
     SetEnvironmentVariableW(TEXT("PLXTestMissing"), nullptr);
     CPLXWCharString value(TEXT("unchanged"));
     EXPECT_FALSE(CPLXEnvironmentVariable(TEXT("PLXTestMissing")).getValue(value));
-    EXPECT_EQ(text(value), "unchanged");
+    EXPECT_EQ(plxNarrow(value), "unchanged");
     SetEnvironmentVariableW(TEXT("PLXTestEmpty"), TEXT(""));
     EXPECT_FALSE(CPLXEnvironmentVariable(TEXT("PLXTestEmpty")).getValue(value));
-    EXPECT_EQ(text(value), "unchanged");
+    EXPECT_EQ(plxNarrow(value), "unchanged");
     SetEnvironmentVariableW(TEXT("PLXTestEmpty"), nullptr);
 }
 
@@ -46,7 +42,7 @@ TEST(EnvironmentVariableTest, AnUnsetNameIsReported) {
     SetLastError(ERROR_ENVVAR_NOT_FOUND);
     EXPECT_FALSE(variable.getValue(value));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ENVVAR_NOT_FOUND));
-    EXPECT_EQ(text(value), "unchanged");
+    EXPECT_EQ(plxNarrow(value), "unchanged");
     std::vector<std::string> entries = on.entries();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].substr(0, entries[0].rfind("<plx_environment_variable.cpp, ")),

@@ -31,7 +31,7 @@ protected:
         }
         m_machine.file(m_file, bytes).create();
     }
-    CPLXWCharString file() const { return plxWs(m_file); }
+    CPLXWCharString file() const { return plxStr(m_file); }
     std::string content() const { return m_machine.readFile(m_file); }
 
     std::string m_case;
@@ -53,13 +53,13 @@ TEST_F(IniTest, IntegersAndTheMinusOneThatCountsAsMissing) {
     PlxLoggingOn logging("IniIntegers");
     CPLXIni ini(file());
     INT value = 5;
-    EXPECT_TRUE(ini.getProfileInt(plxWs("s"), plxWs("n"), value));
+    EXPECT_TRUE(ini.getProfileInt(plxStr("s"), plxStr("n"), value));
     EXPECT_EQ(42, value);
-    EXPECT_TRUE(ini.getProfileInt(plxWs("s"), plxWs("neg"), value));
+    EXPECT_TRUE(ini.getProfileInt(plxStr("s"), plxStr("neg"), value));
     EXPECT_EQ(-7, value);
     for (const char* key : {"m", "absent"}) {
         value = 5;
-        EXPECT_FALSE(ini.getProfileInt(plxWs("s"), plxWs(key), value)) << key;
+        EXPECT_FALSE(ini.getProfileInt(plxStr("s"), plxStr(key), value)) << key;
         EXPECT_EQ(5, value) << key;
     }
     EXPECT_TRUE(plxLogHas(logging.lines(), {"GetPrivateProfileInt( ) failed."}));
@@ -71,13 +71,13 @@ TEST_F(IniTest, StringsThatCountAsFound) {
     PlxLoggingOn logging("IniStrings");
     CPLXIni ini(file());
     CPLXWCharString value(TEXT("before"));
-    EXPECT_TRUE(ini.getProfileString(plxWs("s"), plxWs("a"), value));
+    EXPECT_TRUE(ini.getProfileString(plxStr("s"), plxStr("a"), value));
     EXPECT_EQ("text", plxNarrow(value));
-    EXPECT_TRUE(ini.getProfileString(plxWs("s"), plxWs("max"), value));
+    EXPECT_TRUE(ini.getProfileString(plxStr("s"), plxStr("max"), value));
     EXPECT_EQ(1021u, value.getLength());
     for (const char* key : {"nf", "empty", "absent", "cut"}) {
         value = TEXT("before");
-        EXPECT_FALSE(ini.getProfileString(plxWs("s"), plxWs(key), value)) << key;
+        EXPECT_FALSE(ini.getProfileString(plxStr("s"), plxStr(key), value)) << key;
         EXPECT_EQ("before", plxNarrow(value)) << key;
     }
     // Only the cut one is reported: the others are simply not there.
@@ -89,10 +89,10 @@ TEST_F(IniTest, SectionsAndSectionNames) {
     create("[one]\r\na=1\r\nb=2\r\n[two]\r\n");
     CPLXIni ini(file());
     CPLXDblList<CPLXWCharString> list;
-    list.add(plxWs("kept"));
-    EXPECT_FALSE(ini.getProfileSection(plxWs("missing"), list));
+    list.add(plxStr("kept"));
+    EXPECT_FALSE(ini.getProfileSection(plxStr("missing"), list));
     EXPECT_EQ(std::vector<std::string>{"kept"}, plxNames(list));
-    EXPECT_TRUE(ini.getProfileSection(plxWs("one"), list));
+    EXPECT_TRUE(ini.getProfileSection(plxStr("one"), list));
     EXPECT_EQ((std::vector<std::string>{"a=1", "b=2"}), plxNames(list));
     EXPECT_TRUE(ini.getProfileSectionNames(list));
     EXPECT_EQ((std::vector<std::string>{"one", "two"}), plxNames(list));
@@ -101,11 +101,11 @@ TEST_F(IniTest, SectionsAndSectionNames) {
 TEST_F(IniTest, WritesNumbersStringsAndSections) {
     create("[old]\r\nk=v\r\n");
     CPLXIni ini(file());
-    EXPECT_TRUE(ini.setProfileInt(plxWs("s"), plxWs("n"), -5));
-    EXPECT_TRUE(ini.setProfileString(plxWs("s"), plxWs("t"), plxWs("a b")));
+    EXPECT_TRUE(ini.setProfileInt(plxStr("s"), plxStr("n"), -5));
+    EXPECT_TRUE(ini.setProfileString(plxStr("s"), plxStr("t"), plxStr("a b")));
     // Creating a section keeps an existing one as it is and adds a missing one.
-    EXPECT_TRUE(ini.createProfileSection(plxWs("old")));
-    EXPECT_TRUE(ini.createProfileSection(plxWs("new")));
+    EXPECT_TRUE(ini.createProfileSection(plxStr("old")));
+    EXPECT_TRUE(ini.createProfileSection(plxStr("new")));
     const std::string written = text(content());
     EXPECT_NE(std::string::npos, written.find("[s]\r\nn=-5\r\nt=a b\r\n")) << written;
     EXPECT_NE(std::string::npos, written.find("[old]\r\nk=v\r\n")) << written;
@@ -113,18 +113,18 @@ TEST_F(IniTest, WritesNumbersStringsAndSections) {
     EXPECT_TRUE(ini.getProfileSectionNames(names));
     EXPECT_EQ((std::vector<std::string>{"old", "s", "new"}), plxNames(names));
     CPLXDblList<CPLXWCharString> lines;
-    EXPECT_FALSE(ini.getProfileSection(plxWs("new"), lines)) << "the new section is empty";
+    EXPECT_FALSE(ini.getProfileSection(plxStr("new"), lines)) << "the new section is empty";
 }
 
 TEST_F(IniTest, WriteFailuresAndLineBreaksAreReported) {
     m_machine.create();
     PlxLoggingOn logging("IniWrites");
-    CPLXIni missingFolder(plxWs("C:\\plxtest\\no such folder\\x.ini"));
-    EXPECT_FALSE(missingFolder.setProfileString(plxWs("s"), plxWs("k"), plxWs("v")));
-    EXPECT_FALSE(missingFolder.setProfileInt(plxWs("s"), plxWs("n"), 1));
-    EXPECT_FALSE(missingFolder.createProfileSection(plxWs("s")));
+    CPLXIni missingFolder(plxStr("C:\\plxtest\\no such folder\\x.ini"));
+    EXPECT_FALSE(missingFolder.setProfileString(plxStr("s"), plxStr("k"), plxStr("v")));
+    EXPECT_FALSE(missingFolder.setProfileInt(plxStr("s"), plxStr("n"), 1));
+    EXPECT_FALSE(missingFolder.createProfileSection(plxStr("s")));
     CPLXIni ini(file());
-    EXPECT_FALSE(ini.setProfileString(plxWs("s"), plxWs("k"), plxWs("two\r\nlines")));
+    EXPECT_FALSE(ini.setProfileString(plxStr("s"), plxStr("k"), plxStr("two\r\nlines")));
     const std::vector<std::string> lines = logging.lines();
     EXPECT_TRUE(plxLogHas(lines, {"Unable to write profile string ( section: s, key name: k )"}));
     EXPECT_TRUE(plxLogHas(lines, {"Unable to write profile string ( section: s, key name: n )"}));

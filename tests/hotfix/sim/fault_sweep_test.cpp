@@ -12,6 +12,7 @@
 // installer's rules leave behind; every run must end exactly so, and every
 // installation directory must keep a whole, working library under its own name.
 #include "hotfix_machine.h"
+#include "plx_text_codec.h"
 #include "sweep_support.h"
 
 #include <gtest/gtest.h>
@@ -281,12 +282,7 @@ struct Expected {
 
 std::string utf16Line(const std::string& text)
 {
-    std::string bytes;
-    for (char ch : text + "\r\n") {
-        bytes += ch;
-        bytes += '\0';
-    }
-    return bytes;
+    return plxtext::utf16leBytes(plxtext::fromUtf8(text + "\r\n"));
 }
 
 // The end state that the installer's rules prescribe for these failures.

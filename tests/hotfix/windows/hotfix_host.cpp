@@ -1,8 +1,9 @@
 // Windows itself, under Wine, as the computer of a scenario: see hotfix_host.h.
 #include "hotfix_host.h"
 
-#include "plx_reg_text.h"
 #include "plx_scoped_handle.h"
+#include "plx_screen_log.h"
+#include "plx_test_text.h"
 #include "plx_win32.h"
 
 #include <tlhelp32.h>
@@ -14,21 +15,7 @@
 #include <utility>
 
 namespace {
-typedef std::basic_string<WCHAR> WText;
-
-WText wide(const std::string& utf8)
-{
-    std::u16string text = plxUtf8ToUtf16(utf8);
-    return WText(text.begin(), text.end());
-}
-
-std::string narrow(const WCHAR* text)
-{
-    std::u16string u16;
-    for (; text && *text; ++text)
-        u16 += static_cast<char16_t>(*text);
-    return plxUtf16ToUtf8(u16);
-}
+typedef PlxWString WText;
 
 const WCHAR kAppDefaults[] = L"Software\\Wine\\AppDefaults\\plxhotfix.exe";
 const WCHAR kWindowsKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Windows";
@@ -55,7 +42,7 @@ const WineVersion* wineVersionOf(const std::string& version)
     return nullptr;
 }
 
-bool exists(const std::string& path) { return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::string& path) { return GetFileAttributesW(plxW(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void removeTree(const WText& path)
 {
@@ -81,11 +68,11 @@ std::vector<std::string> entriesOf(const std::string& folder)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(wide(folder + "\\*").c_str(), &data);
+    HANDLE search = FindFirstFileW(plxW(folder + "\\*").c_str(), &data);
     if (search == INVALID_HANDLE_VALUE)
         return names;
     do {
-        std::string name = narrow(data.cFileName);
+        std::string name = plxNarrow(data.cFileName);
         if (name != "." && name != "..")
             names.push_back(name);
     } while (FindNextFileW(search, &data));
@@ -141,7 +128,7 @@ void writeDword(HKEY root, const WCHAR* path, const WCHAR* name, DWORD value)
 {
     HKEY key = nullptr;
     if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        throw std::runtime_error("cannot set " + narrow(path) + "\\" + narrow(name));
+        throw std::runtime_error("cannot set " + plxNarrow(path) + "\\" + plxNarrow(name));
     RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
     RegCloseKey(key);
 }
@@ -158,22 +145,6 @@ bool wineBootRunning()
         found = lstrcmpiW(entry.szExeFile, L"wineboot.exe") == 0;
     CloseHandle(snapshot);
     return found;
-}
-
-std::string quote(const std::string& text)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
-        }
-    }
-    return out + "\"";
 }
 
 // Answers the message boxes of one process, in order, as a person would.
@@ -219,18 +190,21 @@ private:
         GetWindowTextW(window, caption, 512);
         GetDlgItemTextW(window, 0xFFFF, text, 2048);  // the message text of a message box
         bool yes = GetDlgItem(window, IDYES), no = GetDlgItem(window, IDNO), cancel = GetDlgItem(window, IDCANCEL);
-        std::string buttons = yes && no ? (cancel ? "YESNOCANCEL" : "YESNO") : (cancel ? "OKCANCEL" : "OK");
-        std::string line = "MessageBox caption=" + quote(narrow(caption)) + " text=" + quote(narrow(text)) +
-                           " buttons=" + buttons;
+        // The box's icon is not read back: its line has none.
+        plxtext::ScreenLogBox box;
+        box.caption = plxNarrow(caption);
+        box.text = plxNarrow(text);
+        box.buttons = yes && no ? (cancel ? "YESNOCANCEL" : "YESNO") : (cancel ? "OKCANCEL" : "OK");
         if (m_next >= m_answers.size()) {
-            *m_log += line + " answer=<no answer left>\n";
+            box.answer = "<no answer left>";
+            *m_log += plxtext::screenLogLine(box) + "\n";
             m_stuck = true;
             return;
         }
         const std::string& answer = m_answers[m_next++];
         int id = answer == "yes" ? IDYES : answer == "no" ? IDNO : answer == "cancel" ? IDCANCEL : IDOK;
-        const char* name = id == IDYES ? "IDYES" : id == IDNO ? "IDNO" : id == IDCANCEL ? "IDCANCEL" : "IDOK";
-        *m_log += line + " answer=" + name + "\n";
+        box.answer = id == IDYES ? "IDYES" : id == IDNO ? "IDNO" : id == IDCANCEL ? "IDCANCEL" : "IDOK";
+        *m_log += plxtext::screenLogLine(box) + "\n";
         m_answered.insert(window);
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
     }
@@ -268,15 +242,15 @@ HotfixHost::~HotfixHost()
     if (m_state->hadServicePack)
         writeDword(HKEY_LOCAL_MACHINE, kWindowsKey, L"CSDVersion", m_state->servicePack);
     deleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, KEY_WOW64_64KEY);
-    DeleteFileW(wide(kRestartMarker).c_str());
+    DeleteFileW(plxW(kRestartMarker).c_str());
     removeProductKeys();
     removeTree(L"C:\\ProgramData\\Orvane");  // the product's data, its diagnostic log among them
     for (const std::string& folder : m_state->createdFolders)
-        removeTree(wide(folder));
+        removeTree(plxW(folder));
     for (const auto& kept : m_state->keptEntries) {
         for (const std::string& name : entriesOf(kept.first)) {
             if (std::find(kept.second.begin(), kept.second.end(), name) == kept.second.end())
-                removeTree(wide(kept.first + "\\" + name));
+                removeTree(plxW(kept.first + "\\" + name));
         }
     }
 }
@@ -345,7 +319,7 @@ void HotfixHost::created(const HotfixSettings& settings, TestMachine&)
     // Mapped as an image, whatever its build: Windows then refuses to delete
     // or overwrite it, but lets it be renamed.
     for (const std::string& path : settings.loaded) {
-        CPLXScopedModule module(LoadLibraryExW(wide(path).c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        CPLXScopedModule module(LoadLibraryExW(plxW(path).c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
         if (!module.isValid())
             throw std::runtime_error("cannot load " + path + " (error " + std::to_string(GetLastError()) + ")");
         m_state->loaded.push_back(std::move(module));
@@ -356,16 +330,16 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
                           const std::string& answers)
 {
     // Wine carries a restart request out with wineboot, which then runs RunOnce.
-    DeleteFileW(wide(kRestartMarker).c_str());
-    const WText marker = L"cmd.exe /c echo restarted> " + wide(kRestartMarker);
+    DeleteFileW(plxW(kRestartMarker).c_str());
+    const WText marker = L"cmd.exe /c echo restarted> " + plxW(kRestartMarker);
     if (!setString(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, marker, KEY_WOW64_64KEY))
         throw std::runtime_error("cannot register the restart marker");
 
-    WText commandLine = L"\"" + wide(installer) + L"\"" + (args.empty() ? WText() : L" " + wide(args));
+    WText commandLine = L"\"" + plxW(installer) + L"\"" + (args.empty() ? WText() : L" " + plxW(args));
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, wide(cwd).c_str(), &startup,
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, plxW(cwd).c_str(), &startup,
                         &process))
         throw std::runtime_error("cannot start " + installer + " (error " + std::to_string(GetLastError()) + ")");
     CloseHandle(process.hThread);
@@ -392,9 +366,9 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
     for (int i = 0; i < 1500 && wineBootRunning(); ++i)
         Sleep(20);
     if (exists(kRestartMarker))
-        m_state->screenLog += "ExitWindowsEx reboot\n";
+        m_state->screenLog += plxtext::screenLogExitLine("reboot") + "\n";
     deleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, KEY_WOW64_64KEY);
-    DeleteFileW(wide(kRestartMarker).c_str());
+    DeleteFileW(plxW(kRestartMarker).c_str());
     return result;
 }
 
@@ -403,11 +377,11 @@ std::vector<HotfixRun> HotfixHost::runTogether(const std::string& installer, con
 {
     std::vector<HANDLE> processes;
     for (int i = 0; i < count; ++i) {
-        WText commandLine = L"\"" + wide(installer) + L"\" " + wide(args);
+        WText commandLine = L"\"" + plxW(installer) + L"\" " + plxW(args);
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
-        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, wide(cwd).c_str(),
+        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, plxW(cwd).c_str(),
                             &startup, &process))
             throw std::runtime_error("cannot start " + installer + " (error " + std::to_string(GetLastError()) + ")");
         CloseHandle(process.hThread);

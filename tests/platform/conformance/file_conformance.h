@@ -5,6 +5,7 @@
 #define PLX_FILE_CONFORMANCE_H
 
 #include "plx_scoped_handle.h"
+#include "plx_test_text.h"
 #include "plx_win32.h"
 
 #include <gtest/gtest.h>
@@ -13,33 +14,7 @@
 
 namespace conf {
 
-typedef std::basic_string<WCHAR> Text;
-
-inline Text text(const char* ascii) {
-    Text out;
-    for (; *ascii; ++ascii) out += static_cast<WCHAR>(static_cast<unsigned char>(*ascii));
-    return out;
-}
-
-// UTF-16 to UTF-8, for messages and comparisons.
-inline std::string narrow(const WCHAR* wide) {
-    std::string out;
-    for (; wide && *wide; ++wide) {
-        unsigned c = static_cast<unsigned>(*wide);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-inline std::string narrow(const Text& wide) { return narrow(wide.c_str()); }
+typedef PlxWString Text;
 
 // A file handle that closes itself.
 typedef CPLXScopedKernelHandle File;
@@ -47,12 +22,12 @@ typedef CPLXScopedKernelHandle File;
 // Removes a directory tree through Win32 (FindFirstFileW, DeleteFileW, RemoveDirectoryW).
 inline void removeTree(const Text& dir) {
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((dir + text("\\*")).c_str(), &data);
+    HANDLE search = FindFirstFileW((dir + plxW("\\*")).c_str(), &data);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             Text name = data.cFileName;
-            if (name == text(".") || name == text("..")) continue;
-            Text path = dir + text("\\") + name;
+            if (name == plxW(".") || name == plxW("..")) continue;
+            Text path = dir + plxW("\\") + name;
             const DWORD linkToDirectory = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
             // A link to a directory goes alone, never what its target holds.
             if ((data.dwFileAttributes & linkToDirectory) == linkToDirectory) RemoveDirectoryW(path.c_str());
@@ -88,14 +63,14 @@ inline std::string readFile(const Text& path) {
 class FileCase : public ::testing::Test {
 protected:
     void SetUp() override {
-        CreateDirectoryW(text("C:\\plxconformance").c_str(), nullptr);
-        m_dir = text("C:\\plxconformance\\") + text(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        CreateDirectoryW(plxW("C:\\plxconformance").c_str(), nullptr);
+        m_dir = plxW("C:\\plxconformance\\") + plxW(::testing::UnitTest::GetInstance()->current_test_info()->name());
         removeTree(m_dir);
         ASSERT_TRUE(CreateDirectoryW(m_dir.c_str(), nullptr)) << GetLastError();
     }
     void TearDown() override { removeTree(m_dir); }
 
-    Text path(const char* name) const { return m_dir + text("\\") + text(name); }
+    Text path(const char* name) const { return m_dir + plxW("\\") + plxW(name); }
 
     Text m_dir;
 };

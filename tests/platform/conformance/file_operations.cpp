@@ -234,7 +234,7 @@ TEST_F(FileCopyMove, MoveFileExReplaceSemantics) {
     ASSERT_NE(INVALID_HANDLE_VALUE, search);
     // Wine keeps the old case: its lookup of the new name finds the existing file.
     if (!plxIsWine()) {
-        EXPECT_EQ("LIB.dll", narrow(data.cFileName));
+        EXPECT_EQ("LIB.dll", plxNarrow(data.cFileName));
     }
     FindClose(search);
 }
@@ -279,10 +279,10 @@ TEST_F(DirectoryCase, CreateDirectoryErrors) {
 TEST_F(DirectoryCase, RemoveDirectory) {
     Text sub = path("sub");
     ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
-    ASSERT_TRUE(writeFile(sub + text("\\f"), "x"));
+    ASSERT_TRUE(writeFile(sub + plxW("\\f"), "x"));
     EXPECT_FALSE(RemoveDirectoryW(sub.c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), GetLastError());
-    ASSERT_TRUE(DeleteFileW((sub + text("\\f")).c_str()));
+    ASSERT_TRUE(DeleteFileW((sub + plxW("\\f")).c_str()));
     EXPECT_TRUE(RemoveDirectoryW(sub.c_str()));
     EXPECT_FALSE(RemoveDirectoryW(sub.c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
@@ -305,7 +305,7 @@ TEST_F(DirectoryCase, FileAttributes) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path("f.txt\\x").c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
-    EXPECT_EQ(dir, GetFileAttributesW((m_dir + text("\\")).c_str())) << "a directory with a trailing separator";
+    EXPECT_EQ(dir, GetFileAttributesW((m_dir + plxW("\\")).c_str())) << "a directory with a trailing separator";
 }
 
 TEST_F(DirectoryCase, ReadOnlyAttributeStopsDeleting) {

@@ -28,7 +28,7 @@ protected:
             lastError = GetLastError();
             return names;
         }
-        do names.push_back(narrow(data.cFileName));
+        do names.push_back(plxNarrow(data.cFileName));
         while (FindNextFileW(search, &data));
         EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_FILES), GetLastError());
         EXPECT_TRUE(FindClose(search));
@@ -67,7 +67,7 @@ TEST_F(FileSearch, FindDataDescribesTheEntry) {
     WIN32_FIND_DATAW data;
     HANDLE search = FindFirstFileW(path("alpha.txt").c_str(), &data);
     ASSERT_NE(INVALID_HANDLE_VALUE, search);
-    EXPECT_EQ("alpha.txt", narrow(data.cFileName));
+    EXPECT_EQ("alpha.txt", plxNarrow(data.cFileName));
     EXPECT_EQ(5u, data.nFileSizeLow);
     EXPECT_EQ(0u, data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_FALSE(FindNextFileW(search, &data));

@@ -16,7 +16,7 @@ const char kNoSymbolicLinks[] = "Wine 8's CreateSymbolicLinkW answers TRUE and m
 BY_HANDLE_FILE_INFORMATION informationOf(const Text& path, DWORD flags = 0) {
     BY_HANDLE_FILE_INFORMATION info = {};
     File file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr));
-    EXPECT_TRUE(file.isValid() && GetFileInformationByHandle(file.get(), &info)) << narrow(path) << GetLastError();
+    EXPECT_TRUE(file.isValid() && GetFileInformationByHandle(file.get(), &info)) << plxNarrow(path) << GetLastError();
     return info;
 }
 

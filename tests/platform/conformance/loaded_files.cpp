@@ -16,7 +16,7 @@ protected:
     void SetUp() override {
         FileCase::SetUp();
         m_dll = path("addon.dll");
-        ASSERT_TRUE(CopyFileW(text(plxStandInLibrary().c_str()).c_str(), m_dll.c_str(), FALSE)) << GetLastError();
+        ASSERT_TRUE(CopyFileW(plxW(plxStandInLibrary().c_str()).c_str(), m_dll.c_str(), FALSE)) << GetLastError();
     }
     Text m_dll;
 };
@@ -33,7 +33,7 @@ TEST_F(LoadedFile, CannotBeWrittenDeletedOrReplaced) {
     Text other = path("other.dll");
     ASSERT_TRUE(writeFile(other, "other"));
     const std::string bytes = readFile(m_dll);
-    PlxLoadedImage image(narrow(m_dll));
+    PlxLoadedImage image(plxNarrow(m_dll));
     ASSERT_TRUE(image.loaded()) << GetLastError();
     const struct {
         const char* what;
@@ -58,7 +58,7 @@ TEST_F(LoadedFile, CannotBeWrittenDeletedOrReplaced) {
 TEST_F(LoadedFile, StaysLoadedUnderItsNewNameAndTheOldNameIsFree) {
     Text moved = path("addon.dll.old");
     {
-        PlxLoadedImage image(narrow(m_dll));
+        PlxLoadedImage image(plxNarrow(m_dll));
         ASSERT_TRUE(image.loaded()) << GetLastError();
         ASSERT_TRUE(MoveFileExW(m_dll.c_str(), moved.c_str(), 0)) << GetLastError();
         EXPECT_FALSE(DeleteFileW(moved.c_str()));

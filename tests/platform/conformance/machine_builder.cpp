@@ -10,14 +10,14 @@ namespace {
 // The REG_SZ value of HKLM\SOFTWARE\<path> in a view, or "<missing>".
 std::string machineString(const WCHAR* path, const WCHAR* name, REGSAM view) {
     HKEY key = nullptr;
-    Text full = text("SOFTWARE\\") + path;
+    Text full = plxW("SOFTWARE\\") + path;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, full.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return "<missing>";
     WCHAR data[256] = {};
     DWORD size = sizeof data - sizeof(WCHAR), type = 0;
     LSTATUS status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(key);
-    return status == ERROR_SUCCESS && type == REG_SZ ? narrow(data) : "<missing>";
+    return status == ERROR_SUCCESS && type == REG_SZ ? plxNarrow(data) : "<missing>";
 }
 
 }  // namespace
@@ -40,15 +40,15 @@ TEST(MachineBuilder, RegistryViewsFilesAndCleanup) {
                   machineString(oneView ? TEXT("WOW6432Node\\PLXBuilderTest") : TEXT("PLXBuilderTest"), TEXT("Where"),
                                 KEY_WOW64_32KEY));
         EXPECT_EQ(std::string("a\0b", 3), m.readFile("C:\\plxconformance\\builder\\deep\\file.bin"));
-        EXPECT_EQ(std::string("a\0b", 3), readFile(text("C:\\plxconformance\\builder\\deep\\file.bin")));
+        EXPECT_EQ(std::string("a\0b", 3), readFile(plxW("C:\\plxconformance\\builder\\deep\\file.bin")));
         if (TestMachine::canSetMachineIni()) {
             EXPECT_NE(std::string::npos, m.registryText().find("PLXBuilderTest")) << m.registryText();
         }
     }
     EXPECT_EQ("<missing>", machineString(TEXT("PLXBuilderTest"), TEXT("Where"), KEY_WOW64_64KEY));
     EXPECT_EQ("<missing>", machineString(TEXT("PLXBuilderTest"), TEXT("Where"), KEY_WOW64_32KEY));
-    EXPECT_EQ("<missing>", readFile(text("C:\\plxconformance\\builder\\deep\\file.bin")));
-    removeTree(text("C:\\plxconformance\\builder"));
+    EXPECT_EQ("<missing>", readFile(plxW("C:\\plxconformance\\builder\\deep\\file.bin")));
+    removeTree(plxW("C:\\plxconformance\\builder"));
 }
 
 TEST(MachineBuilder, KeysNamedAreReplacedNotMerged) {

@@ -3,6 +3,7 @@
 // names of its own.
 #include "plx_scoped_handle.h"
 #include "plx_test_machine.h"
+#include "plx_test_text.h"
 #include "plx_win32.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +20,8 @@ using Mutex = CPLXScopedKernelHandle;
 // A mutex named plx.<case><suffix>, and the last error CreateMutexW left.
 Mutex create(BOOL initialOwner, const std::string& prefix = "", const char* suffix = "", DWORD* error = nullptr) {
     std::string name = prefix + "plx." + ::testing::UnitTest::GetInstance()->current_test_info()->name() + suffix;
-    std::u16string wide(name.begin(), name.end());
     SetLastError(1234);
-    Mutex mutex(CreateMutexW(nullptr, initialOwner, reinterpret_cast<const WCHAR*>(wide.c_str())));
+    Mutex mutex(CreateMutexW(nullptr, initialOwner, plxW(name).c_str()));
     if (error) *error = GetLastError();
     return mutex;
 }

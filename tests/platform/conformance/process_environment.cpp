@@ -13,7 +13,7 @@ TEST(ProcessModule, ModuleFileNameEndsWithTheProgram) {
     DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     ASSERT_GT(n, 3u);
     EXPECT_EQ(static_cast<DWORD>(lstrlenW(path)), n);
-    std::string name = narrow(path);
+    std::string name = plxNarrow(path);
     EXPECT_EQ(':', name[1]) << name;
     EXPECT_EQ('\\', name[2]) << name;
     std::string file = name.substr(name.find_last_of('\\') + 1);
@@ -33,10 +33,10 @@ TEST(ProcessModule, ModuleFileNameTruncates) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
     if (plxIsWine()) {
         // Wine copies nSize characters without a terminator, as Windows XP did.
-        EXPECT_EQ(narrow(Text(full, 5)), narrow(Text(small, 5)));
+        EXPECT_EQ(plxNarrow(Text(full, 5)), plxNarrow(Text(small, 5)));
     } else {
         EXPECT_EQ(0, small[4]) << "truncated to nSize characters including the terminator";
-        EXPECT_EQ(narrow(Text(full, 4)), narrow(small));
+        EXPECT_EQ(plxNarrow(Text(full, 4)), plxNarrow(small));
     }
 }
 
@@ -70,24 +70,24 @@ TEST(ProcessDirectories, SetCurrentDirectoryResolvesRelativePaths) {
     ASSERT_TRUE(SetCurrentDirectoryW(TEXT("C:\\plxconformance\\cwd")));
     WCHAR now[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, now);
-    EXPECT_EQ(0, lstrcmpiW(TEXT("C:\\plxconformance\\cwd"), now)) << narrow(now);
-    EXPECT_TRUE(writeFile(text("relative.txt"), "rel"));
-    EXPECT_EQ("rel", readFile(text("C:\\plxconformance\\cwd\\relative.txt")));
-    EXPECT_EQ("rel", readFile(text("..\\cwd\\relative.txt")));
+    EXPECT_EQ(0, lstrcmpiW(TEXT("C:\\plxconformance\\cwd"), now)) << plxNarrow(now);
+    EXPECT_TRUE(writeFile(plxW("relative.txt"), "rel"));
+    EXPECT_EQ("rel", readFile(plxW("C:\\plxconformance\\cwd\\relative.txt")));
+    EXPECT_EQ("rel", readFile(plxW("..\\cwd\\relative.txt")));
     EXPECT_FALSE(SetCurrentDirectoryW(TEXT("C:\\plxconformance\\cwd\\missing")));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
     ASSERT_TRUE(SetCurrentDirectoryW(saved));
-    removeTree(text("C:\\plxconformance\\cwd"));
+    removeTree(plxW("C:\\plxconformance\\cwd"));
 }
 
 TEST(ProcessDirectories, SystemDirectories) {
     WCHAR buffer[MAX_PATH];
     UINT n = GetWindowsDirectoryW(buffer, MAX_PATH);
-    EXPECT_EQ(0, lstrcmpiW(TEXT("C:\\windows"), buffer)) << narrow(buffer);
+    EXPECT_EQ(0, lstrcmpiW(TEXT("C:\\windows"), buffer)) << plxNarrow(buffer);
     EXPECT_EQ(static_cast<UINT>(lstrlenW(buffer)), n);
     EXPECT_EQ(n + 1, GetWindowsDirectoryW(buffer, n)) << "too small: the size needed";
     n = GetSystemDirectoryW(buffer, MAX_PATH);
-    EXPECT_EQ(0, lstrcmpiW(TEXT("C:\\windows\\system32"), buffer)) << narrow(buffer);
+    EXPECT_EQ(0, lstrcmpiW(TEXT("C:\\windows\\system32"), buffer)) << plxNarrow(buffer);
 }
 
 TEST(ProcessEnvironment, GetAndSetCounting) {
@@ -96,15 +96,15 @@ TEST(ProcessEnvironment, GetAndSetCounting) {
     WCHAR buffer[16];
     lstrcpyW(buffer, TEXT("foo"));
     EXPECT_EQ(6u, GetEnvironmentVariableW(TEXT("PLXConfVar"), buffer, 5));
-    EXPECT_EQ("foo", narrow(buffer)) << "a buffer too small is not touched";
+    EXPECT_EQ("foo", plxNarrow(buffer)) << "a buffer too small is not touched";
     EXPECT_EQ(5u, GetEnvironmentVariableW(TEXT("plxconfvar"), buffer, 16)) << "names ignore case";
-    EXPECT_EQ("value", narrow(buffer));
+    EXPECT_EQ("value", plxNarrow(buffer));
 
     ASSERT_TRUE(SetEnvironmentVariableW(TEXT("PLXConfVar"), TEXT("")));
     lstrcpyW(buffer, TEXT("foo"));
     SetLastError(0);
     EXPECT_EQ(0u, GetEnvironmentVariableW(TEXT("PLXConfVar"), buffer, 16));
-    EXPECT_EQ("", narrow(buffer)) << "an empty value is copied";
+    EXPECT_EQ("", plxNarrow(buffer)) << "an empty value is copied";
     // Windows reports it as not found; Wine leaves the last error at 0.
     if (!plxIsWine()) {
         EXPECT_EQ(static_cast<DWORD>(ERROR_ENVVAR_NOT_FOUND), GetLastError()) << "and reported as not found";
@@ -120,22 +120,22 @@ TEST(ProcessEnvironment, ExpandCounting) {
     ASSERT_TRUE(SetEnvironmentVariableW(TEXT("PLXDrive"), TEXT("D:")));
     WCHAR buffer[64];
     DWORD n = ExpandEnvironmentStringsW(TEXT("%PLXDrive%\\dir"), buffer, 64);
-    EXPECT_EQ("D:\\dir", narrow(buffer));
+    EXPECT_EQ("D:\\dir", plxNarrow(buffer));
     EXPECT_EQ(7u, n) << "the count includes the terminator";
     EXPECT_EQ(7u, ExpandEnvironmentStringsW(TEXT("%plxdrive%\\dir"), nullptr, 0));
     WCHAR small[4];
     for (WCHAR& c : small) c = static_cast<WCHAR>('#');
     EXPECT_EQ(7u, ExpandEnvironmentStringsW(TEXT("%PLXDrive%\\dir"), small, 4)) << "too small: the size needed";
-    EXPECT_EQ("D:\\", narrow(Text(small, 3)));
+    EXPECT_EQ("D:\\", plxNarrow(Text(small, 3)));
     EXPECT_EQ(0, small[3]) << "what fits, terminated";
 
     n = ExpandEnvironmentStringsW(TEXT("%PLXNoSuchVar%\\x"), buffer, 64);
-    EXPECT_EQ("%PLXNoSuchVar%\\x", narrow(buffer)) << "unknown names stay";
+    EXPECT_EQ("%PLXNoSuchVar%\\x", plxNarrow(buffer)) << "unknown names stay";
     EXPECT_EQ(17u, n);
     ExpandEnvironmentStringsW(TEXT("100% sure"), buffer, 64);
-    EXPECT_EQ("100% sure", narrow(buffer));
+    EXPECT_EQ("100% sure", plxNarrow(buffer));
     ExpandEnvironmentStringsW(TEXT("%PLXNoSuchVar%%PLXDrive%"), buffer, 64);
-    EXPECT_EQ("%PLXNoSuchVar%D:", narrow(buffer)) << "an unknown name keeps both of its % signs";
+    EXPECT_EQ("%PLXNoSuchVar%D:", plxNarrow(buffer)) << "an unknown name keeps both of its % signs";
     SetEnvironmentVariableW(TEXT("PLXDrive"), nullptr);
 }
 

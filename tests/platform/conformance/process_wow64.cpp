@@ -11,17 +11,16 @@
 #include <cstring>
 
 using conf::Text;
-using conf::text;
 
 namespace {
 
 Text variable(const char* name) {
     WCHAR value[MAX_PATH];
-    DWORD n = GetEnvironmentVariableW(text(name).c_str(), value, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? Text(value, n) : text("<unset>");
+    DWORD n = GetEnvironmentVariableW(plxW(name).c_str(), value, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? Text(value, n) : plxW("<unset>");
 }
 
-bool sameText(const Text& a, const char* b) { return lstrcmpiW(a.c_str(), text(b).c_str()) == 0; }
+bool sameText(const Text& a, const char* b) { return lstrcmpiW(a.c_str(), plxW(b).c_str()) == 0; }
 
 bool windows7OrLater() {
     OSVERSIONINFOW info;
@@ -62,7 +61,7 @@ TEST(ProcessWow64, ProcessorOfTheMachineAndOfTheProcess) {
 TEST(ProcessWow64, ProgramFilesFoldersAsTheProcessNamesThem) {
     PlxProcessKind kind = plxProcessKind();
     const char* own = kind == PlxProcessKind::Wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files";
-    EXPECT_TRUE(sameText(variable("ProgramFiles"), own)) << conf::narrow(variable("ProgramFiles"));
+    EXPECT_TRUE(sameText(variable("ProgramFiles"), own)) << plxNarrow(variable("ProgramFiles"));
     EXPECT_TRUE(sameText(variable("CommonProgramFiles"), (std::string(own) + "\\Common Files").c_str()));
     if (kind == PlxProcessKind::X86OnX86) {
         EXPECT_TRUE(sameText(variable("ProgramFiles(x86)"), "<unset>"));
@@ -75,7 +74,7 @@ TEST(ProcessWow64, ProgramFilesFoldersAsTheProcessNamesThem) {
     }
     WCHAR windows[MAX_PATH];
     UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
-    EXPECT_TRUE(sameText(variable("SystemRoot"), conf::narrow(Text(windows, n)).c_str()));
+    EXPECT_TRUE(sameText(variable("SystemRoot"), plxNarrow(Text(windows, n)).c_str()));
     EXPECT_TRUE(sameText(variable("PROCESSOR_ARCHITECTURE"), kind == PlxProcessKind::X64 ? "AMD64" : "x86"));
 }
 
@@ -86,20 +85,20 @@ TEST_F(ProcessWow64Files, OnlySystem32IsRedirected) {
     UINT n = GetSystemDirectoryW(system, MAX_PATH);
     ASSERT_GT(n, 0u);
     // Every kind of process names the system directory System32.
-    EXPECT_TRUE(sameText(Text(system, n), "C:\\Windows\\system32")) << conf::narrow(system);
-    Text name = text("plxconf_") + conf::text(std::to_string(GetCurrentProcessId()).c_str()) + text(".txt");
-    Text inSystem = Text(system, n) + text("\\") + name;
-    Text inWow64 = text("C:\\Windows\\SysWOW64\\") + name;
+    EXPECT_TRUE(sameText(Text(system, n), "C:\\Windows\\system32")) << plxNarrow(system);
+    Text name = plxW("plxconf_") + plxW(std::to_string(GetCurrentProcessId()).c_str()) + plxW(".txt");
+    Text inSystem = Text(system, n) + plxW("\\") + name;
+    Text inWow64 = plxW("C:\\Windows\\SysWOW64\\") + name;
     ASSERT_TRUE(conf::writeFile(inSystem, "x")) << GetLastError();
     EXPECT_EQ(plxProcessKind() == PlxProcessKind::Wow64, fileExists(inWow64)) << plxProcessKindName(plxProcessKind());
     EXPECT_TRUE(DeleteFileW(inSystem.c_str()));
     EXPECT_FALSE(fileExists(inWow64));
 
     // Program Files and Program Files (x86) are two folders for every process.
-    Text dir64 = text("C:\\Program Files\\PLXConformance");
-    Text dir32 = text("C:\\Program Files (x86)\\PLXConformance");
+    Text dir64 = plxW("C:\\Program Files\\PLXConformance");
+    Text dir32 = plxW("C:\\Program Files (x86)\\PLXConformance");
     ASSERT_TRUE(CreateDirectoryW(dir64.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-    ASSERT_TRUE(conf::writeFile(dir64 + text("\\") + name, "64"));
-    EXPECT_FALSE(fileExists(dir32 + text("\\") + name));
+    ASSERT_TRUE(conf::writeFile(dir64 + plxW("\\") + name, "64"));
+    EXPECT_FALSE(fileExists(dir32 + plxW("\\") + name));
     conf::removeTree(dir64);
 }

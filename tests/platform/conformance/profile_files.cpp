@@ -7,6 +7,7 @@
 // under Wine.
 #include "file_conformance.h"
 #include "plx_test_machine.h"
+#include "plx_text_codec.h"
 
 #include <functional>
 
@@ -30,12 +31,8 @@ Text nulls(const WCHAR* shown) {
 
 // The bytes of a UTF-16LE file with its byte order mark.
 std::string utf16(const WCHAR* text) {
-    std::string bytes = "\xFF\xFE";
-    for (; *text; ++text) {
-        bytes += static_cast<char>(*text & 0xFF);
-        bytes += static_cast<char>(*text >> 8);
-    }
-    return bytes;
+    PlxWString units(text);
+    return "\xFF\xFE" + plxtext::utf16leBytes(std::u16string(units.begin(), units.end()));
 }
 
 // What GetPrivateProfileStringW leaves in a buffer of `size` characters
@@ -130,8 +127,8 @@ TEST_F(ProfileRead, ValuesAsWindowsFindsThem) {
     ASSERT_TRUE(writeFile(f, kSyntax));
     for (const Row& row : rows) {
         Read read = readString(f, row.section, row.key, row.fallback);
-        EXPECT_EQ(Text(row.expected), Text(read.buffer.c_str())) << narrow(row.section) << "/" << narrow(row.key);
-        EXPECT_EQ(static_cast<DWORD>(lstrlenW(row.expected)), read.count) << narrow(row.key);
+        EXPECT_EQ(Text(row.expected), Text(read.buffer.c_str())) << plxNarrow(row.section) << "/" << plxNarrow(row.key);
+        EXPECT_EQ(static_cast<DWORD>(lstrlenW(row.expected)), read.count) << plxNarrow(row.key);
     }
 }
 
@@ -227,7 +224,7 @@ TEST_F(ProfileRead, Integers) {
     ASSERT_TRUE(writeFile(f, "[n]\r\nminus=-1\r\nplus=+1\r\nwrap=4294967297\r\nlead=42A94967297\r\n"
                              "word=B4294967297\r\nblank=  17  \r\n"));
     for (const Row& row : rows)
-        EXPECT_EQ(row.expected, GetPrivateProfileIntW(TEXT("N"), row.key, row.fallback, f.c_str())) << narrow(row.key);
+        EXPECT_EQ(row.expected, GetPrivateProfileIntW(TEXT("N"), row.key, row.fallback, f.c_str())) << plxNarrow(row.key);
 }
 
 // Without a section (or key) the number is read from the first section (or key) name.

@@ -5,6 +5,7 @@
 #define PLX_REGISTRY_CONFORMANCE_H
 
 #include "plx_scoped_handle.h"
+#include "plx_test_text.h"
 #include "plx_win32.h"
 
 #include <gtest/gtest.h>
@@ -12,13 +13,7 @@
 #include <string>
 #include <vector>
 
-typedef std::basic_string<WCHAR> WString;
-
-inline WString wide(const char* ascii) {
-    WString out;
-    for (; *ascii; ++ascii) out += static_cast<WCHAR>(*ascii);
-    return out;
-}
+typedef PlxWString WString;
 
 // Handle that closes itself.
 typedef CPLXScopedRegKey ScopedKey;
@@ -31,7 +26,7 @@ protected:
         : m_root(root), m_base(base), m_view(view) {}
 
     void SetUp() override {
-        m_path = m_base + TEXT("\\") + wide(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_path = m_base + TEXT("\\") + plxW(::testing::UnitTest::GetInstance()->current_test_info()->name());
         deleteTree();
         DWORD disposition = 0;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(m_root, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | m_view,

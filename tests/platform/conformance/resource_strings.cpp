@@ -12,11 +12,11 @@ HINSTANCE self() { return GetModuleHandleW(nullptr); }
 TEST(ResourceStrings, LoadsIntoBuffer) {
     WCHAR buffer[2048];
     EXPECT_EQ(5, LoadStringW(self(), 100, buffer, 2048));
-    EXPECT_EQ("Hello", narrow(buffer));
+    EXPECT_EQ("Hello", plxNarrow(buffer));
     EXPECT_EQ(12, LoadStringW(self(), 104, buffer, 2048));
-    EXPECT_EQ("Say \"Hi\"\tnow", narrow(buffer)) << "\"\" is a quote, \\t a tab";
+    EXPECT_EQ("Say \"Hi\"\tnow", plxNarrow(buffer)) << "\"\" is a quote, \\t a tab";
     EXPECT_EQ(5, LoadStringW(self(), 103, buffer, 2048));
-    EXPECT_EQ("Gr\xC3\xBC\xC3\x9F" "e", narrow(buffer)) << "non-ASCII text survives";
+    EXPECT_EQ("Gr\xC3\xBC\xC3\x9F" "e", plxNarrow(buffer)) << "non-ASCII text survives";
 }
 
 TEST(ResourceStrings, LongTextsAndTruncation) {
@@ -28,7 +28,7 @@ TEST(ResourceStrings, LongTextsAndTruncation) {
     EXPECT_EQ(1023, lstrlenW(buffer));
     EXPECT_EQ(0, buffer[1023]);
     EXPECT_EQ(4, LoadStringW(self(), 100, buffer, 5));
-    EXPECT_EQ("Hell", narrow(buffer));
+    EXPECT_EQ("Hell", plxNarrow(buffer));
 }
 
 TEST(ResourceStrings, ZeroSizeGivesReadOnlyPointer) {
@@ -36,7 +36,7 @@ TEST(ResourceStrings, ZeroSizeGivesReadOnlyPointer) {
     int n = LoadStringW(self(), 100, reinterpret_cast<LPWSTR>(&text), 0);
     ASSERT_EQ(5, n);
     ASSERT_NE(nullptr, text);
-    EXPECT_EQ("Hello", narrow(Text(text, n)));
+    EXPECT_EQ("Hello", plxNarrow(Text(text, n)));
 }
 
 TEST(ResourceStrings, MissingIdGivesZero) {

@@ -9,7 +9,7 @@ namespace {
 // The common application data folder of a Windows version: C:\ProgramData
 // from Windows Vista (6.0) on, the All Users profile's before.
 Text commonAppData(DWORD major) {
-    return text(major >= 6 ? "C:\\ProgramData" : "C:\\Documents and Settings\\All Users\\Application Data");
+    return plxW(major >= 6 ? "C:\\ProgramData" : "C:\\Documents and Settings\\All Users\\Application Data");
 }
 
 }  // namespace

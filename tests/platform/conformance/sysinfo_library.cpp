@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 using conf::Text;
-using conf::text;
 
 namespace {
 
@@ -88,8 +87,8 @@ TEST(SysinfoLibrary, KernelExportsTheSearchRestriction) {
 TEST(SysinfoLibrary, PlantedLibraryBesideTheProgramIsNotLoaded) {
     // A library named like a system one, beside the program (as in a
     // download folder).  It has no code and no exports.
-    Text planted = programDirectory() + text("shlwapi.dll");
-    ASSERT_TRUE(CopyFileW((Text(PLX_TESTDATA_DIR) + text("\\plxpwm_ie_com.dll")).c_str(), planted.c_str(), FALSE))
+    Text planted = programDirectory() + plxW("shlwapi.dll");
+    ASSERT_TRUE(CopyFileW((Text(PLX_TESTDATA_DIR) + plxW("\\plxpwm_ie_com.dll")).c_str(), planted.c_str(), FALSE))
         << GetLastError();
     HMODULE shlwapi = LoadLibraryExW(TEXT("shlwapi.dll"), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     DWORD error = GetLastError();

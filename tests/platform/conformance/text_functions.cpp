@@ -6,12 +6,12 @@ using namespace conf;
 namespace {
 
 // wsprintfW is variadic: a macro keeps the arguments' types as the caller wrote them.
-#define FORMAT(expected, ...)                                           \
-    do {                                                                \
-        WCHAR out_[1100];                                               \
-        int n_ = wsprintfW(out_, __VA_ARGS__);                          \
-        EXPECT_EQ(std::string(expected), narrow(out_)) << #__VA_ARGS__; \
-        EXPECT_EQ(static_cast<int>(narrow(out_).size()), n_);           \
+#define FORMAT(expected, ...)                                              \
+    do {                                                                   \
+        WCHAR out_[1100];                                                  \
+        int n_ = wsprintfW(out_, __VA_ARGS__);                             \
+        EXPECT_EQ(std::string(expected), plxNarrow(out_)) << #__VA_ARGS__; \
+        EXPECT_EQ(static_cast<int>(plxNarrow(out_).size()), n_);           \
     } while (0)
 
 }  // namespace
@@ -23,14 +23,14 @@ TEST(TextFunctions, LstrlenAndCopies) {
 
     WCHAR buffer[16];
     EXPECT_EQ(buffer, lstrcpyW(buffer, TEXT("abc")));
-    EXPECT_EQ("abc", narrow(buffer));
+    EXPECT_EQ("abc", plxNarrow(buffer));
     EXPECT_EQ(buffer, lstrcatW(buffer, TEXT("def")));
-    EXPECT_EQ("abcdef", narrow(buffer));
+    EXPECT_EQ("abcdef", plxNarrow(buffer));
 
     EXPECT_EQ(buffer, lstrcpynW(buffer, TEXT("123456"), 4));
-    EXPECT_EQ("123", narrow(buffer)) << "iMaxLength counts the terminator";
+    EXPECT_EQ("123", plxNarrow(buffer)) << "iMaxLength counts the terminator";
     lstrcpynW(buffer, TEXT("12"), 10);
-    EXPECT_EQ("12", narrow(buffer));
+    EXPECT_EQ("12", plxNarrow(buffer));
     buffer[0] = 'x';
     lstrcpynW(buffer, TEXT("12"), 1);
     EXPECT_EQ(0, buffer[0]) << "a 1-character buffer holds only the terminator";

@@ -10,11 +10,10 @@
 #include <vector>
 
 using conf::Text;
-using conf::text;
 
 namespace {
 
-Text testdata(const char* relative) { return Text(PLX_TESTDATA_DIR) + text("\\") + text(relative); }
+Text testdata(const char* relative) { return Text(PLX_TESTDATA_DIR) + plxW("\\") + plxW(relative); }
 
 struct VersionBlock {
     DWORD size = 0;
@@ -90,12 +89,12 @@ TEST(VersionResources, TranslationAndStrings) {
     EXPECT_EQ(0x04B0, translation[1]);
 
     ASSERT_TRUE(VerQueryValueW(block.data.data(), TEXT("\\StringFileInfo\\040904b0\\FileVersion"), &value, &length));
-    EXPECT_EQ("8.30.33.1", conf::narrow(static_cast<const WCHAR*>(value)));
+    EXPECT_EQ("8.30.33.1", plxNarrow(static_cast<const WCHAR*>(value)));
     EXPECT_EQ(10u, length);  // characters with the terminator
 
     // Names are compared without regard to case.
     ASSERT_TRUE(VerQueryValueW(block.data.data(), TEXT("\\stringfileinfo\\040904B0\\ORIGINALFILENAME"), &value, &length));
-    EXPECT_EQ("plxpwm_ie_com_x64.dll", conf::narrow(static_cast<const WCHAR*>(value)));
+    EXPECT_EQ("plxpwm_ie_com_x64.dll", plxNarrow(static_cast<const WCHAR*>(value)));
 
     EXPECT_FALSE(VerQueryValueW(block.data.data(), TEXT("\\StringFileInfo\\040904b0\\NoSuchValue"), &value, &length));
     EXPECT_FALSE(VerQueryValueW(block.data.data(), TEXT("\\StringFileInfo\\04070000\\FileVersion"), &value, &length));
@@ -169,10 +168,10 @@ TEST_F(VersionFiles, RelativeNameIsLookedForAsLoadLibraryLooksForALibrary) {
     DWORD n = GetModuleFileNameW(nullptr, program, MAX_PATH);
     ASSERT_GT(n, 0u);
     Text programDir = Text(program, n).substr(0, Text(program, n).find_last_of(TEXT('\\')));
-    Text name = text("plxconf_search_") + text(std::to_string(GetCurrentProcessId()).c_str()) + text(".dll");
-    Text beside = programDir + text("\\") + name;
+    Text name = plxW("plxconf_search_") + plxW(std::to_string(GetCurrentProcessId()).c_str()) + plxW(".dll");
+    Text beside = programDir + plxW("\\") + name;
     ASSERT_TRUE(CopyFileW(testdata("8.30.33.0\\plxpwm_ie_com.dll").c_str(), beside.c_str(), FALSE)) << GetLastError();
-    ASSERT_TRUE(CopyFileW(testdata("8.30.34.0\\plxpwm_ie_com.dll").c_str(), (m_dir + text("\\") + name).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(testdata("8.30.34.0\\plxpwm_ie_com.dll").c_str(), (m_dir + plxW("\\") + name).c_str(), FALSE));
     WCHAR previous[MAX_PATH];
     DWORD length = GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(length > 0 && length < MAX_PATH);

@@ -1,5 +1,6 @@
 // machine.ini, the standard user's refused writes and a process without a machine.
 #include "plx_test_machine.h"
+#include "plx_text_codec.h"
 #include "sim_unit.h"
 
 #include <gtest/gtest.h>
@@ -62,12 +63,7 @@ TEST(MachineConfig, IniIsReadAgainWhenItChanges) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), createError(u"C:\\Windows\\a.txt"));
     // UTF-16LE with BOM, a different size and time than before.
     std::u16string text = u"; changed\r\n[User]\r\nAdministrator = 0\r\n";
-    std::string bytes = "\xFF\xFE";
-    for (char16_t ch : text) {
-        bytes += static_cast<char>(ch & 0xFF);
-        bytes += static_cast<char>(ch >> 8);
-    }
-    hostWrite(m.dir() + "/machine.ini", bytes);
+    hostWrite(m.dir() + "/machine.ini", "\xFF\xFE" + plxtext::utf16leBytes(text));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), createError(u"C:\\Windows\\a.txt"));
 }
 

@@ -1,9 +1,11 @@
 // Mapping of Windows paths onto the machine directory and the host.
 #include "plx_test_machine.h"
+#include "plx_test_text.h"
 #include "sim_unit.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -21,10 +23,9 @@ bool createFile(const std::u16string& path, const std::string& bytes = "x") {
 }
 
 // The host path as a Z: path.
-std::u16string onZ(const std::string& host) {
-    std::u16string out = u"Z:";
-    for (char c : host) out += c == '/' ? u'\\' : static_cast<char16_t>(c);
-    return out;
+std::u16string onZ(std::string host) {
+    std::replace(host.begin(), host.end(), '/', '\\');
+    return plxW("Z:" + host);
 }
 
 class MachinePaths : public ::testing::Test {
@@ -63,7 +64,7 @@ TEST_F(MachinePaths, RelativePathsAndDots) {
     ASSERT_TRUE(SetCurrentDirectoryW(u"C:\\A\\b\\"));
     WCHAR cwd[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, cwd);
-    EXPECT_EQ("C:\\A\\b", narrow(cwd)) << "kept as written, without the trailing separator";
+    EXPECT_EQ("C:\\A\\b", plxNarrow(cwd)) << "kept as written, without the trailing separator";
     ASSERT_TRUE(createFile(u"..\\up.txt"));
     EXPECT_TRUE(hostExists(c("a/up.txt")));
     ASSERT_TRUE(createFile(u"here.txt"));
@@ -74,7 +75,7 @@ TEST_F(MachinePaths, RelativePathsAndDots) {
     EXPECT_TRUE(hostExists(c("above.txt"))) << "\"..\" stops at the root";
     ASSERT_TRUE(SetCurrentDirectoryW(u"C:\\"));
     GetCurrentDirectoryW(MAX_PATH, cwd);
-    EXPECT_EQ("C:\\", narrow(cwd));
+    EXPECT_EQ("C:\\", plxNarrow(cwd));
 }
 
 TEST_F(MachinePaths, OtherDrivesAndZ) {
@@ -85,7 +86,7 @@ TEST_F(MachinePaths, OtherDrivesAndZ) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError()) << "a drive the machine lacks";
 
     hostWrite(m.dir() + "/host.txt", "from host");
-    EXPECT_EQ("from host", m.readFile(narrow(onZ(m.dir() + "/host.txt"))));
+    EXPECT_EQ("from host", m.readFile(plxNarrow(onZ(m.dir() + "/host.txt"))));
 }
 
 TEST_F(MachinePaths, ModuleFileNameIsTheHostProgramOnZ) {
@@ -95,7 +96,7 @@ TEST_F(MachinePaths, ModuleFileNameIsTheHostProgramOnZ) {
     exe[n] = 0;
     WCHAR path[MAX_PATH * 4];
     GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    EXPECT_EQ(narrow(onZ(exe)), narrow(path));
+    EXPECT_EQ(plxNarrow(onZ(exe)), plxNarrow(path));
 }
 
 TEST_F(MachinePaths, InvalidNames) {
@@ -112,7 +113,7 @@ TEST(MachinePathsChild, PrintCurrentDirectory) {
     setenv("PLX_MACHINE", machine, 1);  // the test main has made a machine of its own
     WCHAR cwd[MAX_PATH * 4];
     GetCurrentDirectoryW(MAX_PATH * 4, cwd);
-    std::fprintf(stderr, "cwd=[%s]\n", narrow(cwd).c_str());
+    std::fprintf(stderr, "cwd=[%s]\n", plxNarrow(cwd).c_str());
 }
 
 TEST_F(MachinePaths, InitialCurrentDirectoryIsTheHostOne) {
@@ -132,7 +133,7 @@ TEST_F(MachinePaths, InitialCurrentDirectoryIsTheHostOne) {
         return b == std::string::npos ? child.err : child.err.substr(b + 5, child.err.find(']', b) - b - 5);
     };
     EXPECT_EQ("C:\\Users\\Public", cwdOfNewProcessIn(m.dir() + "/drive_c/Users/Public"));
-    EXPECT_EQ(narrow(onZ(m.dir())), cwdOfNewProcessIn(m.dir()));
+    EXPECT_EQ(plxNarrow(onZ(m.dir())), cwdOfNewProcessIn(m.dir()));
 }
 
 TEST_F(MachinePaths, ShareModesHoldAcrossProcesses) {

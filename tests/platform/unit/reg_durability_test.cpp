@@ -1,5 +1,6 @@
 // The registry files under a killed writer and under several writing processes.
 #include "plx_test_machine.h"
+#include "plx_test_text.h"
 #include "plx_win32.h"
 #include "src/reg_file.h"
 
@@ -14,8 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::u16string ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 const WCHAR* w(const std::u16string& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
 
@@ -61,7 +60,7 @@ TEST(RegDurability, KilledWriterLeavesALoadableFileWithAPrefixOfItsWrites) {
     if (child == 0) {
         ::close(ready[0]);
         for (DWORD i = 0; i < 100000; ++i) {
-            if (writeDword(path, ascii("v" + std::to_string(i)), i) != ERROR_SUCCESS) ::_exit(1);
+            if (writeDword(path, plxW("v" + std::to_string(i)), i) != ERROR_SUCCESS) ::_exit(1);
             if (i == 2 && ::write(ready[1], "r", 1) != 1) ::_exit(1);
         }
         ::_exit(0);
@@ -87,7 +86,7 @@ TEST(RegDurability, KilledWriterLeavesALoadableFileWithAPrefixOfItsWrites) {
     ASSERT_GE(values, 4u);  // "start" and at least v0..v2
     for (DWORD i = 0; i + 1 < values; ++i) {
         DWORD number = 0xFFFFFFFF;
-        ASSERT_EQ(ERROR_SUCCESS, readDword(path, ascii("v" + std::to_string(i)), number)) << i << " of " << values;
+        ASSERT_EQ(ERROR_SUCCESS, readDword(path, plxW("v" + std::to_string(i)), number)) << i << " of " << values;
         EXPECT_EQ(i, number);
     }
     // And writing goes on after the crash.
@@ -107,8 +106,8 @@ TEST(RegDurability, ConcurrentWritersLoseNothing) {
         if (child == 0) {
             for (DWORD i = 0; i < kWrites; ++i) {
                 std::string tag = std::to_string(c) + "_" + std::to_string(i);
-                if (writeDword(u"Software\\Shared", ascii("v" + tag), i) != ERROR_SUCCESS) ::_exit(1);
-                if (writeDword(ascii("Software\\Own" + std::to_string(c) + "\\k" + std::to_string(i)), u"x", i) !=
+                if (writeDword(u"Software\\Shared", plxW("v" + tag), i) != ERROR_SUCCESS) ::_exit(1);
+                if (writeDword(plxW("Software\\Own" + std::to_string(c) + "\\k" + std::to_string(i)), u"x", i) !=
                     ERROR_SUCCESS)
                     ::_exit(2);
             }
@@ -126,11 +125,11 @@ TEST(RegDurability, ConcurrentWritersLoseNothing) {
         for (DWORD i = 0; i < kWrites; ++i) {
             std::string tag = std::to_string(c) + "_" + std::to_string(i);
             DWORD number = 0xFFFFFFFF;
-            EXPECT_EQ(ERROR_SUCCESS, readDword(u"Software\\Shared", ascii("v" + tag), number)) << tag;
+            EXPECT_EQ(ERROR_SUCCESS, readDword(u"Software\\Shared", plxW("v" + tag), number)) << tag;
             EXPECT_EQ(i, number);
             number = 0xFFFFFFFF;
             EXPECT_EQ(ERROR_SUCCESS,
-                      readDword(ascii("Software\\Own" + std::to_string(c) + "\\k" + std::to_string(i)), u"x", number))
+                      readDword(plxW("Software\\Own" + std::to_string(c) + "\\k" + std::to_string(i)), u"x", number))
                 << tag;
             EXPECT_EQ(i, number);
         }

@@ -1,4 +1,5 @@
 // The .reg reader and writer of the simulated registry.
+#include "plx_test_text.h"
 #include "src/reg_file.h"
 
 #include <gtest/gtest.h>
@@ -9,39 +10,9 @@ using namespace plxsim;
 
 namespace {
 
-std::string utf16leWithBom(const std::u16string& text) {
-    std::string bytes("\xFF\xFE", 2);
-    for (char16_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
-
-std::string utf8(const std::u16string& text) {
-    std::string out;
-    for (char16_t c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::vector<BYTE> utf16Bytes(const std::u16string& text) {
-    std::vector<BYTE> data;
-    for (char16_t c : text) {
-        data.push_back(static_cast<BYTE>(c & 0xFF));
-        data.push_back(static_cast<BYTE>(c >> 8));
-    }
-    return data;
+    const std::string bytes = utf16leBytes(text);
+    return std::vector<BYTE>(bytes.begin(), bytes.end());
 }
 
 // As regedit exports it from a 64-bit Windows 7: out of order, with a hex list
@@ -140,7 +111,7 @@ RegTree& machineTree(RegTree& tree) {
 
 TEST(RegFile, ReadsARegeditExportInUtf16AndUtf8) {
     for (const std::string& bytes :
-         {utf16leWithBom(kExport), utf8(kExport), std::string("\xEF\xBB\xBF") + utf8(kExport)}) {
+         {std::string("\xFF\xFE", 2) + utf16leBytes(kExport), plxNarrow(kExport), std::string("\xEF\xBB\xBF") + plxNarrow(kExport)}) {
         RegTree tree;
         RegParseResult result = parseRegText(decodeRegBytes(bytes), machineTree(tree), false);
         EXPECT_TRUE(result.hasHeader);

@@ -32,14 +32,6 @@ inline void hostWrite(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-inline std::u16string u16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
-
-inline std::string narrow(const std::u16string& text) {
-    std::string out;
-    for (char16_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
-}
-
 struct ChildResult {
     int exitCode = -1;  // -1 when a signal ended the child
     int signal = 0;     // the signal that ended it

@@ -1,6 +1,7 @@
 // Windows version, processor, the shell's IsOS and system libraries on
 // machines of other versions and architectures (machine.ini [Windows]).
 #include "plx_test_machine.h"
+#include "plx_test_text.h"
 #include "plx_win32.h"
 #include "src/internal.h"
 
@@ -31,12 +32,6 @@ OSVERSIONINFOEXW versionInfo() {
     return info;
 }
 
-std::string narrow(const WCHAR* text) {
-    std::string out;
-    for (; *text; ++text) out += static_cast<char>(*text);
-    return out;
-}
-
 }  // namespace
 
 TEST(SysinfoMachine, VersionsWithTheirBuildsAndServicePacks) {
@@ -59,7 +54,7 @@ TEST(SysinfoMachine, VersionsWithTheirBuildsAndServicePacks) {
         EXPECT_EQ(c.minor, info.dwMinorVersion);
         EXPECT_EQ(c.build, info.dwBuildNumber);
         EXPECT_EQ(static_cast<DWORD>(VER_PLATFORM_WIN32_NT), info.dwPlatformId);
-        EXPECT_EQ(c.servicePack, narrow(info.szCSDVersion));
+        EXPECT_EQ(c.servicePack, plxNarrow(info.szCSDVersion));
         EXPECT_EQ(c.servicePackMajor, info.wServicePackMajor);
     }
 }

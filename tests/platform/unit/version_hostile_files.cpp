@@ -2,6 +2,7 @@
 // random byte changes of a real library, and files whose headers point
 // outside the file, loop, or claim huge sizes.  Nothing may be read past the
 // end of the file or of the block (run these under AddressSanitizer too).
+#include "plx_test_text.h"
 #include "plx_testdata.h"
 #include "plx_win32.h"
 
@@ -9,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,16 +23,14 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string hostPathOf(const std::u16string& windowsPath) {
-    std::string host;
-    for (size_t i = 2; i < windowsPath.size(); ++i)  // after "Z:"
-        host += windowsPath[i] == u'\\' ? '/' : static_cast<char>(windowsPath[i]);
+    std::string host = plxNarrow(windowsPath.substr(2));  // after "Z:"
+    std::replace(host.begin(), host.end(), '\\', '/');
     return host;
 }
 
-std::u16string windowsPathOf(const std::string& host) {
-    std::u16string path = u"Z:";
-    for (char c : host) path += c == '/' ? u'\\' : static_cast<char16_t>(static_cast<unsigned char>(c));
-    return path;
+std::u16string windowsPathOf(std::string host) {
+    std::replace(host.begin(), host.end(), '/', '\\');
+    return plxW("Z:" + host);
 }
 
 std::string readHost(const std::string& path) {
