@@ -55,7 +55,7 @@ install_missing() {
 }
 
 install_missing cmake ninja-build g++ googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
-    binutils-mingw-w64 wine64 xvfb || exit 2
+    binutils-mingw-w64 wine64 xvfb clang-format || exit 2
 
 # Whether this machine's kernel executes 32-bit x86 code at all: some run
 # 64-bit code only (dmesg: "32-bit emulation disabled"), and nothing inside
@@ -82,6 +82,17 @@ if runs_32bit_code; then
 else
     RUNS_32BIT=0
     echo "== this machine runs no 32-bit code: $NO_32BIT_REASON"
+fi
+
+# ------------------------------------------------------------------ format
+# Every C++ source as .clang-format lays it out (scripts/format.sh applies it).
+mkdir -p "$ROOT/build"
+echo "== format (clang-format $(clang-format --version | sed -n 's/.*version \([0-9.]*\).*/\1/p'))"
+if (cd "$ROOT" && git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror) >"$ROOT/build/format.log" 2>&1; then
+    passed=$((passed + 1))
+else
+    grep -m 20 'error:' "$ROOT/build/format.log"
+    note_problem "format: files differ from .clang-format (scripts/format.sh fixes them; build/format.log)"
 fi
 
 # ------------------------------------------------------------------ builds
