@@ -10,6 +10,7 @@
 #include "plx_flags.h"
 #include "plx_logging.h"
 #include "plx_logging_output_text.h"
+#include "plx_scoped_handle.h"
 #include "plx_test_machine.h"
 #include "plx_win32.h"
 
@@ -23,15 +24,15 @@ void setDword(HKEY hKey, const WCHAR* szName, DWORD ulValue) {
 }
 
 bool configure(DWORD ulLogging, DWORD ulDetail) {
-    HKEY hKey = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, PLX_LOGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr) !=
-        ERROR_SUCCESS) {
+    CPLXScopedRegKey hKey;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, PLX_LOGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, hKey.out(),
+                        nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    setDword(hKey, TEXT("Logging"), ulLogging);
-    setDword(hKey, TEXT("LogDetail"), ulDetail);
-    RegSetValueExW(hKey, TEXT("TextOutput"), 0, REG_SZ, reinterpret_cast<const BYTE*>(kLogFile), sizeof(kLogFile));
-    RegCloseKey(hKey);
+    setDword(hKey.get(), TEXT("Logging"), ulLogging);
+    setDword(hKey.get(), TEXT("LogDetail"), ulDetail);
+    RegSetValueExW(hKey.get(), TEXT("TextOutput"), 0, REG_SZ, reinterpret_cast<const BYTE*>(kLogFile),
+                   sizeof(kLogFile));
     return true;
 }
 

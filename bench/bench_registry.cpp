@@ -60,6 +60,7 @@ int main() {
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "plx_scoped_handle.h"
 #include "plx_test_machine.h"
 #include "plx_test_text.h"
 #include "plx_win32.h"
@@ -290,16 +291,16 @@ int failed(const char* call, LSTATUS status) {
 // --measure KEY UNCHANGED: the timed registry calls, each figure a line on stdout.
 int measure(const std::string& keyPath, const std::string& unchanged) {
     const PlxWString path = plxW(keyPath);
-    HKEY key = nullptr;
+    CPLXScopedRegKey key;
     long long start = nowNs();
-    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key);
+    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, key.out());
     long long end = nowNs();
     if (status != ERROR_SUCCESS) return failed("RegOpenKeyExW", status);
     report("load " + std::to_string(end - start));
     if (!goOn()) return 0;
 
     start = nowNs();
-    status = setChange(key, 0);
+    status = setChange(key.get(), 0);
     end = nowNs();
     if (status != ERROR_SUCCESS) return failed("RegSetValueExW", status);
     report("one " + std::to_string(end - start));
@@ -307,7 +308,7 @@ int measure(const std::string& keyPath, const std::string& unchanged) {
 
     start = nowNs();
     for (int n = 1; n < kNewValues; ++n) {
-        status = setChange(key, n);
+        status = setChange(key.get(), n);
         if (status != ERROR_SUCCESS) return failed("RegSetValueExW", status);
     }
     end = nowNs();
@@ -316,19 +317,19 @@ int measure(const std::string& keyPath, const std::string& unchanged) {
     const PlxWString name = plxW(unchanged);
     BYTE data[4096];
     DWORD type = 0, size = sizeof data;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, data, &size) != ERROR_SUCCESS) {
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, data, &size) != ERROR_SUCCESS) {
         report("error RegQueryValueExW of " + unchanged);
         return 1;
     }
     start = nowNs();
-    status = RegSetValueExW(key, name.c_str(), 0, type, data, size);
+    status = RegSetValueExW(key.get(), name.c_str(), 0, type, data, size);
     end = nowNs();
     if (status != ERROR_SUCCESS) {
         report("error RegSetValueExW of " + unchanged);
         return 1;
     }
     report("same " + std::to_string(end - start));
-    RegCloseKey(key);
+    key.reset();  // the close is the child's last call
     report("last " + std::to_string(nowNs()));
     return 0;
 }
@@ -349,29 +350,27 @@ int verify(char** arg) {
                       lastValue = arg[6];
     const int changes = std::atoi(arg[1]);
     const long count = std::atol(arg[2]);
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(keyPath).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+    CPLXScopedRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(keyPath).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, key.out()) != ERROR_SUCCESS) {
         report("MISSING the changed key");
         return 1;
     }
     std::string missing;
     for (int n = 0; n < changes && missing.empty(); ++n)
-        if (!hasValue(key, changeName(n), REG_SZ, changeData(n))) missing = changeName(n);
-    if (missing.empty() && !hasValue(key, unchanged, REG_SZ, plxW(unchangedData) + WCHAR(0))) missing = unchanged;
+        if (!hasValue(key.get(), changeName(n), REG_SZ, changeData(n))) missing = changeName(n);
+    if (missing.empty() && !hasValue(key.get(), unchanged, REG_SZ, plxW(unchangedData) + WCHAR(0))) missing = unchanged;
     DWORD values = 0;
     if (missing.empty() && count > 0 &&
-        (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+        (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
                           nullptr, nullptr) != ERROR_SUCCESS ||
          static_cast<long>(values) != count))
         missing = "values of the changed key: " + std::to_string(values) + " of " + std::to_string(count);
-    RegCloseKey(key);
     if (missing.empty()) {
-        HKEY last = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(lastKey).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &last) !=
+        CPLXScopedRegKey last;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(lastKey).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, last.out()) !=
                 ERROR_SUCCESS ||
-            !hasValue(last, lastValue, REG_NONE, PlxWString()))
+            !hasValue(last.get(), lastValue, REG_NONE, PlxWString()))
             missing = lastKey + "\\" + lastValue;
-        if (last) RegCloseKey(last);
     }
     report(missing.empty() ? "ok" : "MISSING " + missing);
     return missing.empty() ? 0 : 1;

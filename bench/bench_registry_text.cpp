@@ -10,6 +10,7 @@
 #include <string>
 
 #include "plx_registry_key.h"
+#include "plx_scoped_handle.h"
 #include "plx_test_machine.h"
 #include "plx_win32.h"
 
@@ -25,8 +26,8 @@ bool build(int n) {
         std::basic_string<WCHAR> path = kTree;
         path += TEXT("\\key");
         for (char c : std::to_string(k)) path += static_cast<WCHAR>(c);
-        HKEY hKey = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey,
+        CPLXScopedRegKey hKey;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, hKey.out(),
                             nullptr) != ERROR_SUCCESS)
             return false;
         for (int v = 0; v < 100 && k * 100 + v < n; ++v) {
@@ -34,16 +35,12 @@ bool build(int n) {
             for (char c : std::to_string(v)) name += static_cast<WCHAR>(c);
             DWORD number = static_cast<DWORD>(v);
             static const WCHAR kText[] = TEXT("a text of some thirty characters");
-            LSTATUS status = v % 2 ? RegSetValueExW(hKey, name.c_str(), 0, REG_DWORD,
+            LSTATUS status = v % 2 ? RegSetValueExW(hKey.get(), name.c_str(), 0, REG_DWORD,
                                                     reinterpret_cast<const BYTE*>(&number), sizeof number)
-                                   : RegSetValueExW(hKey, name.c_str(), 0, REG_SZ,
+                                   : RegSetValueExW(hKey.get(), name.c_str(), 0, REG_SZ,
                                                     reinterpret_cast<const BYTE*>(kText), sizeof kText);
-            if (status != ERROR_SUCCESS) {
-                RegCloseKey(hKey);
-                return false;
-            }
+            if (status != ERROR_SUCCESS) return false;
         }
-        RegCloseKey(hKey);
     }
     return true;
 }

@@ -2,6 +2,7 @@
 // and (the shipped program) under Wine: what the user sees, what it changes
 // on disk and in the registry, and the patch log byte for byte.
 #include "hotfix_machine.h"
+#include "plx_scoped_handle.h"
 #include "plx_test_text.h"
 
 #include <gtest/gtest.h>
@@ -826,13 +827,11 @@ public:
 private:
     void write(const std::string& bytes)
     {
-        HANDLE file = CreateFileW(plxW(m_path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        CPLXScopedKernelHandle file(CreateFileW(plxW(m_path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
-        if (file != INVALID_HANDLE_VALUE) {
-            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-            CloseHandle(file);
-        }
+        if (file.isValid())
+            WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
 
     std::string m_path, m_before;

@@ -1,5 +1,6 @@
 #include "hotfix_machine.h"
 
+#include "plx_scoped_handle.h"
 #include "plx_screen_log.h"
 #include "plx_test_text.h"
 #include "plx_testdata.h"
@@ -73,8 +74,8 @@ std::vector<std::string> lines(const std::string& text)
 void listFiles(const std::string& dir, std::vector<std::pair<std::string, bool>>& entries)
 {
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(plxW(dir + "\\*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE)
+    CPLXScopedFindHandle search(FindFirstFileW(plxW(dir + "\\*").c_str(), &data));
+    if (!search.isValid())
         return;
     std::vector<std::pair<std::string, bool>> here;
     do {
@@ -82,8 +83,7 @@ void listFiles(const std::string& dir, std::vector<std::pair<std::string, bool>>
         if (name == "." || name == "..")
             continue;
         here.emplace_back(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
+    } while (FindNextFileW(search.get(), &data));
     std::sort(here.begin(), here.end(), [](const auto& a, const auto& b) { return lessNoCase(a.first, b.first); });
     for (const auto& entry : here) {
         std::string path = dir + "\\" + entry.first;
@@ -97,19 +97,19 @@ void listFiles(const std::string& dir, std::vector<std::pair<std::string, bool>>
 // A key and everything below it: sub keys and values sorted by upper-cased name.
 void dumpKey(HKEY parent, const std::string& path, REGSAM view, const std::string& label, std::string& out)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(parent, plxW(path).c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+    CPLXScopedRegKey key;
+    if (RegOpenKeyExW(parent, plxW(path).c_str(), 0, KEY_READ | view, key.out()) != ERROR_SUCCESS)
         return;
     out += "key " + label + "\n";
     std::vector<std::string> values, subKeys;
     for (DWORD i = 0;; ++i) {
         WCHAR name[512];
         DWORD count = 512, type = 0, size = 0;
-        if (RegEnumValueW(key, i, name, &count, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        if (RegEnumValueW(key.get(), i, name, &count, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
             break;
         std::vector<BYTE> data(size + 1);
         DWORD nameCount = 512;
-        if (RegEnumValueW(key, i, name, &nameCount, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
+        if (RegEnumValueW(key.get(), i, name, &nameCount, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
             break;
         values.push_back("  value \"" + plxNarrow(name, nameCount) + "\" type " + std::to_string(type) + " data " +
                          hex(std::string(reinterpret_cast<const char*>(data.data()), size)) + "\n");
@@ -117,7 +117,7 @@ void dumpKey(HKEY parent, const std::string& path, REGSAM view, const std::strin
     for (DWORD i = 0;; ++i) {
         WCHAR name[512];
         DWORD count = 512;
-        if (RegEnumKeyExW(key, i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExW(key.get(), i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
         subKeys.push_back(plxNarrow(name, count));
     }
@@ -126,8 +126,7 @@ void dumpKey(HKEY parent, const std::string& path, REGSAM view, const std::strin
     for (const std::string& value : values)
         out += value;
     for (const std::string& sub : subKeys)
-        dumpKey(key, sub, view, label + "\\" + sub, out);
-    RegCloseKey(key);
+        dumpKey(key.get(), sub, view, label + "\\" + sub, out);
 }
 
 std::string testName()
@@ -416,25 +415,21 @@ std::string box(const char* szText, const char* szButtons, const char* szAnswer)
 
 bool regKeyExists(const std::string& keyPath, REGSAM view)
 {
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(keyPath).c_str(), 0, KEY_READ | view, &hKey) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(hKey);
-    return true;
+    CPLXScopedRegKey key;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(keyPath).c_str(), 0, KEY_READ | view, key.out()) == ERROR_SUCCESS;
 }
 
 namespace {
 bool readRegValue(const std::string& keyPath, const std::string& valueName, DWORD dwType, std::vector<WCHAR>& data,
                   REGSAM view)
 {
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(keyPath).c_str(), 0, KEY_READ | view, &hKey) != ERROR_SUCCESS)
+    CPLXScopedRegKey hKey;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(keyPath).c_str(), 0, KEY_READ | view, hKey.out()) != ERROR_SUCCESS)
         return false;
     BYTE buffer[4096] = {};
     DWORD dwSize = sizeof(buffer) - 4;
     DWORD dwActual = 0;
-    LSTATUS status = RegQueryValueExW(hKey, plxW(valueName).c_str(), nullptr, &dwActual, buffer, &dwSize);
-    RegCloseKey(hKey);
+    LSTATUS status = RegQueryValueExW(hKey.get(), plxW(valueName).c_str(), nullptr, &dwActual, buffer, &dwSize);
     if (status != ERROR_SUCCESS || dwActual != dwType)
         return false;
     const WCHAR* text = reinterpret_cast<const WCHAR*>(buffer);

@@ -4,6 +4,7 @@
 #include "plx_log_test_env.h"
 #include "plx_logging.h"
 #include "plx_logging_output_text.h"
+#include "plx_scoped_handle.h"
 
 namespace {
 
@@ -36,11 +37,12 @@ TEST(TextOutputTest, NewFileStartsWithOneByteOrderMark) {
 TEST(TextOutputTest, ExistingFileGetsNoMark) {
     PlxLoggingOn on("existing");
     CreateDirectoryW(on.log().directory().c_str(), nullptr);
-    HANDLE hFile = CreateFileW(on.log().path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
+    CPLXScopedKernelHandle hFile(
+        CreateFileW(on.log().path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(hFile.isValid());
     DWORD ulWritten = 0;
-    WriteFile(hFile, "ab", 2, &ulWritten, nullptr);
-    CloseHandle(hFile);
+    WriteFile(hFile.get(), "ab", 2, &ulWritten, nullptr);
+    hFile.reset();  // opened without sharing, which would keep the log out
     ASSERT_TRUE(writeFull(PLX_LEVEL_ERROR, nullptr, 0, rkErrorCode, nullptr, nullptr, nullptr, 0));
     PlxWString units = on.log().units();
     ASSERT_GT(units.size(), 1u);

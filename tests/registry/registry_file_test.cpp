@@ -17,14 +17,14 @@ const char* const kFile = "C:\\plxtest\\export\\tree.txt";
 // A key tree as text: every key, and every value with its type and bytes,
 // in name order.
 std::string dumpTree(HKEY hRoot, const PlxWString& path) {
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExW(hRoot, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return "<missing>\n";
+    CPLXScopedRegKey hKey;
+    if (RegOpenKeyExW(hRoot, path.c_str(), 0, KEY_READ, hKey.out()) != ERROR_SUCCESS) return "<missing>\n";
     std::vector<std::string> values, subKeys;
     for (DWORD i = 0;; ++i) {
         WCHAR name[256];
         BYTE data[4096];
         DWORD cchName = 256, cbData = sizeof data, dwType = 0;
-        if (RegEnumValueW(hKey, i, name, &cchName, nullptr, &dwType, data, &cbData) != ERROR_SUCCESS) break;
+        if (RegEnumValueW(hKey.get(), i, name, &cchName, nullptr, &dwType, data, &cbData) != ERROR_SUCCESS) break;
         std::string line = "  " + std::to_string(dwType) + " ";
         for (DWORD c = 0; c < cchName; ++c) line += std::to_string(name[c]) + ",";
         line += " =";
@@ -34,10 +34,9 @@ std::string dumpTree(HKEY hRoot, const PlxWString& path) {
     for (DWORD i = 0;; ++i) {
         WCHAR name[256];
         DWORD cchName = 256;
-        if (RegEnumKeyExW(hKey, i, name, &cchName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyExW(hKey.get(), i, name, &cchName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         subKeys.push_back(plxNarrow(name, cchName));
     }
-    RegCloseKey(hKey);
     std::sort(values.begin(), values.end());
     std::sort(subKeys.begin(), subKeys.end());
     std::string out;

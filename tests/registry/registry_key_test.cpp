@@ -13,14 +13,14 @@ class RegistryKeyTest : public RegistryTest {};
 
 // Whether the process token has the privilege enabled.
 bool privilegeEnabled(const WCHAR* szName) {
-    HANDLE hToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken)) return false;
+    CPLXScopedToken hToken;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, hToken.out())) return false;
     LUID luid = {};
     LookupPrivilegeValueW(nullptr, szName, &luid);
     BYTE buffer[4096] = {};
     DWORD cbNeeded = 0;
     bool bEnabled = false;
-    if (GetTokenInformation(hToken, TokenPrivileges, buffer, sizeof(buffer), &cbNeeded)) {
+    if (GetTokenInformation(hToken.get(), TokenPrivileges, buffer, sizeof(buffer), &cbNeeded)) {
         const TOKEN_PRIVILEGES* pPrivileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer);
         for (DWORD i = 0; i < pPrivileges->PrivilegeCount; ++i) {
             const LUID_AND_ATTRIBUTES& entry = pPrivileges->Privileges[i];
@@ -29,7 +29,6 @@ bool privilegeEnabled(const WCHAR* szName) {
             }
         }
     }
-    CloseHandle(hToken);
     return bEnabled;
 }
 

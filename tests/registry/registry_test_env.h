@@ -12,6 +12,7 @@
 
 #include "../logging/plx_log_test_env.h"
 #include "plx_dbllist.h"
+#include "plx_scoped_handle.h"
 #include "plx_test_machine.h"
 #include "plx_wchar_string.h"
 #include "plx_win32.h"
@@ -36,11 +37,10 @@ protected:
         if (!PLX_SIMULATED_MACHINE) {
             RegDeleteTreeW(HKEY_CURRENT_USER, plxW(m_path.c_str()).c_str());
             for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-                HKEY hKey = nullptr;
-                if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("SOFTWARE\\PLXTest"), 0, KEY_ALL_ACCESS | view, &hKey) ==
-                    ERROR_SUCCESS) {
-                    RegDeleteTreeW(hKey, plxW(m_case.c_str()).c_str());
-                    RegCloseKey(hKey);
+                CPLXScopedRegKey hKey;
+                if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("SOFTWARE\\PLXTest"), 0, KEY_ALL_ACCESS | view,
+                                  hKey.out()) == ERROR_SUCCESS) {
+                    RegDeleteTreeW(hKey.get(), plxW(m_case.c_str()).c_str());
                 }
             }
         }
@@ -65,39 +65,33 @@ protected:
     // RegQueryValueExW of a value of the case key.
     LONG rawQuery(const char* szName, DWORD& dwType, std::vector<BYTE>& data, HKEY hRoot = HKEY_CURRENT_USER,
                   const std::string& keyPath = "", REGSAM view = 0) const {
-        HKEY hKey = nullptr;
+        CPLXScopedRegKey hKey;
         LONG lResult = RegOpenKeyExW(hRoot, plxW((keyPath.empty() ? m_path : keyPath).c_str()).c_str(), 0,
-                                     KEY_READ | view, &hKey);
+                                     KEY_READ | view, hKey.out());
         if (lResult != ERROR_SUCCESS) return lResult;
         DWORD cbData = 0;
-        lResult = RegQueryValueExW(hKey, plxW(szName).c_str(), nullptr, &dwType, nullptr, &cbData);
+        lResult = RegQueryValueExW(hKey.get(), plxW(szName).c_str(), nullptr, &dwType, nullptr, &cbData);
         data.assign(cbData, 0);
         if (lResult == ERROR_SUCCESS && cbData) {
-            lResult = RegQueryValueExW(hKey, plxW(szName).c_str(), nullptr, &dwType, data.data(), &cbData);
+            lResult = RegQueryValueExW(hKey.get(), plxW(szName).c_str(), nullptr, &dwType, data.data(), &cbData);
         }
-        RegCloseKey(hKey);
         return lResult;
     }
     // Writes a value of the case key.
     void rawSet(const char* szName, DWORD dwType, const void* pData, DWORD cbData) const {
-        HKEY hKey = nullptr;
+        CPLXScopedRegKey hKey;
         ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, plxW(m_path.c_str()).c_str(), 0, KEY_ALL_ACCESS,
-                                               &hKey));
+                                               hKey.out()));
         EXPECT_EQ(ERROR_SUCCESS,
-                  RegSetValueExW(hKey, plxW(szName).c_str(), 0, dwType, static_cast<const BYTE*>(pData), cbData));
-        RegCloseKey(hKey);
+                  RegSetValueExW(hKey.get(), plxW(szName).c_str(), 0, dwType, static_cast<const BYTE*>(pData), cbData));
     }
     void rawSetString(const char* szName, const std::string& text) const {
         PlxWString units = plxW(text.c_str());
         rawSet(szName, REG_SZ, units.c_str(), static_cast<DWORD>((units.size() + 1) * sizeof(WCHAR)));
     }
     bool rawKeyExists(const std::string& keyPath, HKEY hRoot = HKEY_CURRENT_USER, REGSAM view = 0) const {
-        HKEY hKey = nullptr;
-        if (RegOpenKeyExW(hRoot, plxW(keyPath.c_str()).c_str(), 0, KEY_READ | view, &hKey) != ERROR_SUCCESS) {
-            return false;
-        }
-        RegCloseKey(hKey);
-        return true;
+        CPLXScopedRegKey hKey;
+        return RegOpenKeyExW(hRoot, plxW(keyPath.c_str()).c_str(), 0, KEY_READ | view, hKey.out()) == ERROR_SUCCESS;
     }
 
     static bool logHas(const std::vector<std::string>& lines, std::initializer_list<std::string> pieces) {

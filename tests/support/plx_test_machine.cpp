@@ -1,6 +1,7 @@
 #include "plx_test_machine.h"
 
 #include "plx_reg_text.h"
+#include "plx_scoped_handle.h"
 #include "plx_test_text.h"
 #include "plx_testdata.h"
 #include "plx_text_codec.h"
@@ -45,12 +46,12 @@ void writeMachineFile(const std::string& windowsPath, const std::string& bytes) 
     for (size_t pos = path.find_first_of(TEXT("\\/"), 3); pos != PlxWString::npos;
          pos = path.find_first_of(TEXT("\\/"), pos + 1))
         CreateDirectoryW(path.substr(0, pos).c_str(), nullptr);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    CPLXScopedKernelHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.isValid())
         throw std::runtime_error("cannot create " + windowsPath + " (error " + std::to_string(GetLastError()) + ")");
     DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    BOOL ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     if (!ok || written != bytes.size()) throw std::runtime_error("cannot write " + windowsPath);
 }
 
@@ -142,10 +143,9 @@ void deleteTree(const RegTarget& t) {
     std::u16string parent = slash == std::u16string::npos ? u"" : t.path.substr(0, slash);
     std::u16string leaf = slash == std::u16string::npos ? t.path : t.path.substr(slash + 1);
     if (leaf.empty()) return;  // never a whole root
-    HKEY parentKey = nullptr;
-    if (RegOpenKeyExW(t.root, w(parent), 0, KEY_ALL_ACCESS | t.view, &parentKey) != ERROR_SUCCESS) return;
-    RegDeleteTreeW(parentKey, w(leaf));
-    RegCloseKey(parentKey);
+    CPLXScopedRegKey parentKey;
+    if (RegOpenKeyExW(t.root, w(parent), 0, KEY_ALL_ACCESS | t.view, parentKey.out()) != ERROR_SUCCESS) return;
+    RegDeleteTreeW(parentKey.get(), w(leaf));
 }
 
 }  // namespace
@@ -339,25 +339,22 @@ void TestMachine::applyRegistry() const {
     for (const PlxRegTextKey& key : keys) {
         if (key.remove) continue;
         RegTarget t = targetOf(key);
-        HKEY handle = nullptr;
+        CPLXScopedRegKey handle;
         LSTATUS status = RegCreateKeyExW(t.root, w(t.path), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                         KEY_ALL_ACCESS | t.view, nullptr, &handle, nullptr);
+                                         KEY_ALL_ACCESS | t.view, nullptr, handle.out(), nullptr);
         if (status != ERROR_SUCCESS)
             throw std::runtime_error("cannot create registry key " + plxtext::toUtf8(t.path) + " (error " +
                                      std::to_string(status) + ")");
         for (const PlxRegTextValue& value : key.values) {
             if (value.remove) {
-                RegDeleteValueW(handle, w(value.name));
+                RegDeleteValueW(handle.get(), w(value.name));
                 continue;
             }
-            status = RegSetValueExW(handle, w(value.name), 0, value.type, value.data.data(),
+            status = RegSetValueExW(handle.get(), w(value.name), 0, value.type, value.data.data(),
                                     static_cast<DWORD>(value.data.size()));
-            if (status != ERROR_SUCCESS) {
-                RegCloseKey(handle);
+            if (status != ERROR_SUCCESS)
                 throw std::runtime_error("cannot set registry value " + plxtext::toUtf8(value.name));
-            }
         }
-        RegCloseKey(handle);
     }
 }
 
@@ -368,15 +365,14 @@ void TestMachine::removeRegistry() const {
 std::string TestMachine::readFile(const std::string& windowsPath) const { return plxReadFile(windowsPath); }
 
 std::string plxReadFile(const std::string& windowsPath) {
-    HANDLE file = CreateFileW(plxW(windowsPath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    CPLXScopedKernelHandle file(CreateFileW(plxW(windowsPath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.isValid())
         throw std::runtime_error("cannot open " + windowsPath + " (error " + std::to_string(GetLastError()) + ")");
     std::string bytes;
     char buffer[65536];
     DWORD n = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0) bytes.append(buffer, n);
-    CloseHandle(file);
+    while (ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr) && n > 0) bytes.append(buffer, n);
     return bytes;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../logging/plx_log_test_env.h"
+#include "plx_scoped_handle.h"
 #include "plx_test_machine.h"
 #include "plx_win_reboot.h"
 
@@ -13,8 +14,8 @@ namespace {
 
 // Whether the process token holds SeShutdownPrivilege enabled.
 bool shutdownPrivilegeEnabled() {
-    HANDLE hToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken)) {
+    CPLXScopedToken hToken;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, hToken.out())) {
         ADD_FAILURE() << "OpenProcessToken failed";
         return false;
     }
@@ -22,9 +23,9 @@ bool shutdownPrivilegeEnabled() {
     bool bEnabled = false;
     DWORD cbNeeded = 0;
     if (LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &luid)) {
-        GetTokenInformation(hToken, TokenPrivileges, nullptr, 0, &cbNeeded);
+        GetTokenInformation(hToken.get(), TokenPrivileges, nullptr, 0, &cbNeeded);
         std::vector<BYTE> buffer(cbNeeded + sizeof(TOKEN_PRIVILEGES));
-        if (GetTokenInformation(hToken, TokenPrivileges, buffer.data(), static_cast<DWORD>(buffer.size()),
+        if (GetTokenInformation(hToken.get(), TokenPrivileges, buffer.data(), static_cast<DWORD>(buffer.size()),
                                 &cbNeeded)) {
             const TOKEN_PRIVILEGES* pPrivileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
             const LUID_AND_ATTRIBUTES* pEntry = &pPrivileges->Privileges[0];
@@ -35,7 +36,6 @@ bool shutdownPrivilegeEnabled() {
             }
         }
     }
-    CloseHandle(hToken);
     return bEnabled;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../logging/plx_log_test_env.h"
+#include "plx_scoped_handle.h"
 #include "plx_test_machine.h"
 #include "plx_windowsprocess.h"
 
@@ -30,11 +31,9 @@ bool privilegeAttributes(HANDLE hToken, const WCHAR* szName, DWORD& dwAttributes
 }
 
 bool processPrivilegeAttributes(const WCHAR* szName, DWORD& dwAttributes) {
-    HANDLE hToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken)) return false;
-    bool bFound = privilegeAttributes(hToken, szName, dwAttributes);
-    CloseHandle(hToken);
-    return bFound;
+    CPLXScopedToken hToken;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, hToken.out())) return false;
+    return privilegeAttributes(hToken.get(), szName, dwAttributes);
 }
 
 bool logHas(const std::vector<std::string>& lines, std::initializer_list<std::string> pieces) {

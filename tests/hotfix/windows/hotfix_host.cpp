@@ -47,8 +47,8 @@ bool exists(const std::string& path) { return GetFileAttributesW(plxW(path).c_st
 void removeTree(const WText& path)
 {
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (search != INVALID_HANDLE_VALUE) {
+    CPLXScopedFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &data));
+    if (search.isValid()) {
         do {
             WText name = data.cFileName;
             if (name == L"." || name == L"..")
@@ -57,8 +57,8 @@ void removeTree(const WText& path)
                 removeTree(path + L"\\" + name);
             else
                 DeleteFileW((path + L"\\" + name).c_str());
-        } while (FindNextFileW(search, &data));
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &data));
+        search.reset();  // a directory being searched cannot be removed
     }
     if (!RemoveDirectoryW(path.c_str()))
         DeleteFileW(path.c_str());
@@ -68,15 +68,14 @@ std::vector<std::string> entriesOf(const std::string& folder)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(plxW(folder + "\\*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE)
+    CPLXScopedFindHandle search(FindFirstFileW(plxW(folder + "\\*").c_str(), &data));
+    if (!search.isValid())
         return names;
     do {
         std::string name = plxNarrow(data.cFileName);
         if (name != "." && name != "..")
             names.push_back(name);
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
+    } while (FindNextFileW(search.get(), &data));
     return names;
 }
 
@@ -84,66 +83,60 @@ std::vector<std::string> entriesOf(const std::string& folder)
 void removeProductKeys()
 {
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-        HKEY software = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_ALL_ACCESS | view, &software) != ERROR_SUCCESS)
+        CPLXScopedRegKey software;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_ALL_ACCESS | view, software.out()) != ERROR_SUCCESS)
             continue;
-        RegDeleteTreeW(software, L"Orvane");
-        RegDeleteTreeW(software, L"Meridal Stillharbour");
-        RegCloseKey(software);
+        RegDeleteTreeW(software.get(), L"Orvane");
+        RegDeleteTreeW(software.get(), L"Meridal Stillharbour");
     }
 }
 
 bool setString(HKEY root, const WCHAR* path, const WCHAR* name, const WText& text, REGSAM view)
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    CPLXScopedRegKey key;
+    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, key.out(), nullptr) !=
+        ERROR_SUCCESS)
         return false;
-    LSTATUS status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                    static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR))) == ERROR_SUCCESS;
 }
 
 void deleteValue(HKEY root, const WCHAR* path, const WCHAR* name, REGSAM view)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueW(key, name);
-    RegCloseKey(key);
+    CPLXScopedRegKey key;
+    if (RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS | view, key.out()) == ERROR_SUCCESS)
+        RegDeleteValueW(key.get(), name);
 }
 
 bool readDword(HKEY root, const WCHAR* path, const WCHAR* name, DWORD& value)
 {
     DWORD size = sizeof value, type = 0;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    CPLXScopedRegKey key;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, key.out()) != ERROR_SUCCESS)
         return false;
-    LSTATUS status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(key);
+    LSTATUS status = RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
     return status == ERROR_SUCCESS && type == REG_DWORD;
 }
 
 void writeDword(HKEY root, const WCHAR* path, const WCHAR* name, DWORD value)
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    CPLXScopedRegKey key;
+    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.out(), nullptr) != ERROR_SUCCESS)
         throw std::runtime_error("cannot set " + plxNarrow(path) + "\\" + plxNarrow(name));
-    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    RegCloseKey(key);
+    RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
 bool wineBootRunning()
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
+    CPLXScopedKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.isValid())
         return false;
     PROCESSENTRY32W entry;
     entry.dwSize = sizeof entry;
     bool found = false;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more && !found;
+         more = Process32NextW(snapshot.get(), &entry))
         found = lstrcmpiW(entry.szExeFile, L"wineboot.exe") == 0;
-    CloseHandle(snapshot);
     return found;
 }
 
@@ -342,24 +335,23 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, plxW(cwd).c_str(), &startup,
                         &process))
         throw std::runtime_error("cannot start " + installer + " (error " + std::to_string(GetLastError()) + ")");
-    CloseHandle(process.hThread);
+    CPLXScopedKernelHandle installerProcess(process.hProcess), thread(process.hThread);
 
     HotfixRun result;
     BoxAnswerer answerer(process.dwProcessId, answers);
     const DWORD kStep = 20, kLimit = 60000;
     DWORD waited = 0;
-    while (WaitForSingleObject(process.hProcess, kStep) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(installerProcess.get(), kStep) == WAIT_TIMEOUT) {
         waited += kStep;
         if (!answerer.answerWaitingBoxes(m_state->screenLog) || waited > kLimit) {
-            TerminateProcess(process.hProcess, 99);
-            WaitForSingleObject(process.hProcess, INFINITE);
+            TerminateProcess(installerProcess.get(), 99);
+            WaitForSingleObject(installerProcess.get(), INFINITE);
             result.output = waited > kLimit ? "the installer did not end within a minute" : "a message box had no answer";
             break;
         }
     }
     DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(installerProcess.get(), &exitCode);
     result.exitCode = static_cast<int>(exitCode);
 
     // A restart request started wineboot before the installer ended.
@@ -375,7 +367,7 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
 std::vector<HotfixRun> HotfixHost::runTogether(const std::string& installer, const std::string& args,
                                                const std::string& cwd, int count)
 {
-    std::vector<HANDLE> processes;
+    std::vector<CPLXScopedKernelHandle> processes;
     for (int i = 0; i < count; ++i) {
         WText commandLine = L"\"" + plxW(installer) + L"\" " + plxW(args);
         STARTUPINFOW startup = {};
@@ -384,19 +376,18 @@ std::vector<HotfixRun> HotfixHost::runTogether(const std::string& installer, con
         if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, plxW(cwd).c_str(),
                             &startup, &process))
             throw std::runtime_error("cannot start " + installer + " (error " + std::to_string(GetLastError()) + ")");
-        CloseHandle(process.hThread);
-        processes.push_back(process.hProcess);
+        CPLXScopedKernelHandle thread(process.hThread);
+        processes.emplace_back(process.hProcess);
     }
     std::vector<HotfixRun> results;
-    for (HANDLE process : processes) {
+    for (const CPLXScopedKernelHandle& process : processes) {
         HotfixRun result;
-        if (WaitForSingleObject(process, 60000) != WAIT_OBJECT_0) {
-            TerminateProcess(process, 99);
+        if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
+            TerminateProcess(process.get(), 99);
             result.output = "the installer did not end within a minute";
         }
         DWORD exitCode = 0;
-        GetExitCodeProcess(process, &exitCode);
-        CloseHandle(process);
+        GetExitCodeProcess(process.get(), &exitCode);
         result.exitCode = static_cast<int>(exitCode);
         results.push_back(result);
     }

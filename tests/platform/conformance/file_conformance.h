@@ -22,8 +22,8 @@ typedef CPLXScopedKernelHandle File;
 // Removes a directory tree through Win32 (FindFirstFileW, DeleteFileW, RemoveDirectoryW).
 inline void removeTree(const Text& dir) {
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((dir + plxW("\\*")).c_str(), &data);
-    if (search != INVALID_HANDLE_VALUE) {
+    CPLXScopedFindHandle search(FindFirstFileW((dir + plxW("\\*")).c_str(), &data));
+    if (search.isValid()) {
         do {
             Text name = data.cFileName;
             if (name == plxW(".") || name == plxW("..")) continue;
@@ -33,8 +33,8 @@ inline void removeTree(const Text& dir) {
             if ((data.dwFileAttributes & linkToDirectory) == linkToDirectory) RemoveDirectoryW(path.c_str());
             else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(path);
             else DeleteFileW(path.c_str());
-        } while (FindNextFileW(search, &data));
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &data));
+        search.reset();  // a directory being searched cannot be removed
     }
     RemoveDirectoryW(dir.c_str());
 }

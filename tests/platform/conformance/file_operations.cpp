@@ -230,13 +230,12 @@ TEST_F(FileCopyMove, MoveFileExReplaceSemantics) {
 
     EXPECT_TRUE(MoveFileExW(a.c_str(), path("LIB.dll").c_str(), 0)) << "a new case of the same name";
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(path("lib.dll").c_str(), &data);
-    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    CPLXScopedFindHandle search(FindFirstFileW(path("lib.dll").c_str(), &data));
+    ASSERT_TRUE(search.isValid());
     // Wine keeps the old case: its lookup of the new name finds the existing file.
     if (!plxIsWine()) {
         EXPECT_EQ("LIB.dll", plxNarrow(data.cFileName));
     }
-    FindClose(search);
 }
 
 TEST_F(FileCopyMove, MoveFileExDoesNotReplaceAReadOnlyFile) {

@@ -23,15 +23,15 @@ protected:
     std::vector<std::string> find(const char* pattern) {
         std::vector<std::string> names;
         WIN32_FIND_DATAW data;
-        HANDLE search = FindFirstFileW(path(pattern).c_str(), &data);
-        if (search == INVALID_HANDLE_VALUE) {
+        CPLXScopedFindHandle search(FindFirstFileW(path(pattern).c_str(), &data));
+        if (!search.isValid()) {
             lastError = GetLastError();
             return names;
         }
         do names.push_back(plxNarrow(data.cFileName));
-        while (FindNextFileW(search, &data));
+        while (FindNextFileW(search.get(), &data));
         EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_FILES), GetLastError());
-        EXPECT_TRUE(FindClose(search));
+        EXPECT_TRUE(search.reset());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -65,17 +65,15 @@ TEST_F(FileSearch, NoMatchAndMissingDirectory) {
 
 TEST_F(FileSearch, FindDataDescribesTheEntry) {
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(path("alpha.txt").c_str(), &data);
-    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    CPLXScopedFindHandle search(FindFirstFileW(path("alpha.txt").c_str(), &data));
+    ASSERT_TRUE(search.isValid());
     EXPECT_EQ("alpha.txt", plxNarrow(data.cFileName));
     EXPECT_EQ(5u, data.nFileSizeLow);
     EXPECT_EQ(0u, data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_FALSE(FindNextFileW(search, &data));
+    EXPECT_FALSE(FindNextFileW(search.get(), &data));
     EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_FILES), GetLastError());
-    FindClose(search);
 
-    search = FindFirstFileW(path("subdir").c_str(), &data);
-    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    search.reset(FindFirstFileW(path("subdir").c_str(), &data));
+    ASSERT_TRUE(search.isValid());
     EXPECT_NE(0u, data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    FindClose(search);
 }

@@ -72,7 +72,7 @@ TEST_F(Links, SymbolicLinkToAFileIsAReparsePointThatOpensItsTarget) {
     EXPECT_FALSE(CreateSymbolicLinkW(link.c_str(), TEXT("x"), 0));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
     WIN32_FIND_DATAW found = {};
-    FindClose(FindFirstFileW(link.c_str(), &found));
+    CPLXScopedFindHandle(FindFirstFileW(link.c_str(), &found));  // closed at once: only the data counts
     const DWORD kinds = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
     EXPECT_EQ(FILE_ATTRIBUTE_REPARSE_POINT, found.dwFileAttributes & kinds);
     EXPECT_EQ(static_cast<DWORD>(IO_REPARSE_TAG_SYMLINK), found.dwReserved0);

@@ -9,14 +9,13 @@ namespace {
 
 // The REG_SZ value of HKLM\SOFTWARE\<path> in a view, or "<missing>".
 std::string machineString(const WCHAR* path, const WCHAR* name, REGSAM view) {
-    HKEY key = nullptr;
+    CPLXScopedRegKey key;
     Text full = plxW("SOFTWARE\\") + path;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, full.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, full.c_str(), 0, KEY_READ | view, key.out()) != ERROR_SUCCESS)
         return "<missing>";
     WCHAR data[256] = {};
     DWORD size = sizeof data - sizeof(WCHAR), type = 0;
-    LSTATUS status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
+    LSTATUS status = RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     return status == ERROR_SUCCESS && type == REG_SZ ? plxNarrow(data) : "<missing>";
 }
 

@@ -37,22 +37,21 @@ protected:
     void TearDown() override {
         m_key.reset();
         deleteTree();
-        HKEY base = nullptr;
-        if (RegOpenKeyExW(m_root, m_base.c_str(), 0, KEY_ALL_ACCESS | m_view, &base) == ERROR_SUCCESS) {
+        ScopedKey base;
+        if (RegOpenKeyExW(m_root, m_base.c_str(), 0, KEY_ALL_ACCESS | m_view, base.out()) == ERROR_SUCCESS) {
             DWORD subKeys = 1, values = 1;
-            RegQueryInfoKeyW(base, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
-                             nullptr, nullptr);
-            RegCloseKey(base);
+            RegQueryInfoKeyW(base.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                             nullptr, nullptr, nullptr);
+            base.reset();
             if (subKeys == 0 && values == 0) RegDeleteKeyExW(m_root, m_base.c_str(), m_view, 0);
         }
     }
 
     void deleteTree() {
-        HKEY base = nullptr;
-        if (RegOpenKeyExW(m_root, m_base.c_str(), 0, KEY_ALL_ACCESS | m_view, &base) != ERROR_SUCCESS) return;
+        ScopedKey base;
+        if (RegOpenKeyExW(m_root, m_base.c_str(), 0, KEY_ALL_ACCESS | m_view, base.out()) != ERROR_SUCCESS) return;
         WString leaf = m_path.substr(m_base.size() + 1);
-        RegDeleteTreeW(base, leaf.c_str());
-        RegCloseKey(base);
+        RegDeleteTreeW(base.get(), leaf.c_str());
     }
 
     HKEY key() const { return m_key.get(); }

@@ -9,16 +9,14 @@
 namespace {
 
 bool setPrivilege(const WCHAR* name, bool enable) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
+    CPLXScopedToken token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.out())) return false;
     TOKEN_PRIVILEGES privileges = {};
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
-    bool ok = LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid) &&
-              AdjustTokenPrivileges(token, FALSE, &privileges, sizeof privileges, nullptr, nullptr) &&
-              GetLastError() == ERROR_SUCCESS;
-    CloseHandle(token);
-    return ok;
+    return LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid) &&
+           AdjustTokenPrivileges(token.get(), FALSE, &privileges, sizeof privileges, nullptr, nullptr) &&
+           GetLastError() == ERROR_SUCCESS;
 }
 
 class RegistrySaveRestore : public RegistryCase {

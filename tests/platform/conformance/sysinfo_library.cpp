@@ -39,9 +39,9 @@ bool isVersionAtLeast(DWORD major, DWORD minor) {
 }  // namespace
 
 TEST(SysinfoLibrary, ShellQueryByOrdinal) {
-    HMODULE shlwapi = LoadLibraryW(TEXT("shlwapi.dll"));
-    ASSERT_NE(nullptr, shlwapi) << GetLastError();
-    IsOSProc isOS = procAs<IsOSProc>(GetProcAddress(shlwapi, ordinal(437)));
+    CPLXScopedModule shlwapi(LoadLibraryW(TEXT("shlwapi.dll")));
+    ASSERT_TRUE(shlwapi.isValid()) << GetLastError();
+    IsOSProc isOS = procAs<IsOSProc>(GetProcAddress(shlwapi.get(), ordinal(437)));
     ASSERT_NE(nullptr, isOS) << GetLastError();
     EXPECT_TRUE(isOS(1));  // OS_NT
     // Value 37: Vista or later.
@@ -51,11 +51,10 @@ TEST(SysinfoLibrary, ShellQueryByOrdinal) {
     if (plxIsWine()) {
         // Wine answers OS_ANYSERVER with TRUE on every NT system; Windows
         // answers it only on server editions.
-        FreeLibrary(shlwapi);
         GTEST_SKIP() << "Wine's IsOS(OS_ANYSERVER) is TRUE on desktop systems";
     }
     EXPECT_FALSE(isOS(29));  // OS_ANYSERVER: a desktop system
-    EXPECT_TRUE(FreeLibrary(shlwapi));
+    EXPECT_TRUE(shlwapi.reset());
 }
 
 TEST(SysinfoLibrary, MissingLibraryAndExports) {
@@ -90,11 +89,12 @@ TEST(SysinfoLibrary, PlantedLibraryBesideTheProgramIsNotLoaded) {
     Text planted = programDirectory() + plxW("shlwapi.dll");
     ASSERT_TRUE(CopyFileW((Text(PLX_TESTDATA_DIR) + plxW("\\plxpwm_ie_com.dll")).c_str(), planted.c_str(), FALSE))
         << GetLastError();
-    HMODULE shlwapi = LoadLibraryExW(TEXT("shlwapi.dll"), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    CPLXScopedModule shlwapi(LoadLibraryExW(TEXT("shlwapi.dll"), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
     DWORD error = GetLastError();
-    FARPROC isOS = shlwapi ? GetProcAddress(shlwapi, ordinal(437)) : nullptr;
-    if (shlwapi) FreeLibrary(shlwapi);
+    const bool loaded = shlwapi.isValid();
+    FARPROC isOS = loaded ? GetProcAddress(shlwapi.get(), ordinal(437)) : nullptr;
+    shlwapi.reset();  // before the delete: the planted file may be what was loaded
     DeleteFileW(planted.c_str());
-    ASSERT_NE(nullptr, shlwapi) << error;
+    ASSERT_TRUE(loaded) << error;
     EXPECT_NE(nullptr, isOS) << "the planted library was loaded";
 }
