@@ -70,7 +70,7 @@ struct PackageLibrary {
     WORD wMachine = 0;              // IMAGE_FILE_MACHINE_I386 or IMAGE_FILE_MACHINE_AMD64
     CPLXWCharString szTarget;       // full path of the installed library
     // Filled by checkPackageLibrary:
-    CPLXWCharString szSource;       // full path of the package's file
+    CPLXWCharString szSource;  // full path of the package's file
     CPLXBuffer<unsigned char> bytes;
     DWORD dwVersionMS = 0;
     DWORD dwVersionLS = 0;

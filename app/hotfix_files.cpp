@@ -13,26 +13,21 @@ const WCHAR* const kBackslash = TEXT("\\");
 // A directory read from the registry, ready to take a file name: absolute,
 // with the trailing backslash that an "InstallPath" may lack.  False for one
 // that is empty or relative, which would name a place below the current directory.
-bool usableDirectory(CPLXWCharString& szDirectory)
-{
-    if (szDirectory.getLength() == 0 || !isAbsolutePath(szDirectory))
-        return false;
-    if (!szDirectory.endsWith(CPLXWCharString(kBackslash)))
-        szDirectory += CPLXWCharString(kBackslash);
+bool usableDirectory(CPLXWCharString& szDirectory) {
+    if (szDirectory.getLength() == 0 || !isAbsolutePath(szDirectory)) return false;
+    if (!szDirectory.endsWith(CPLXWCharString(kBackslash))) szDirectory += CPLXWCharString(kBackslash);
     return true;
 }
 
 // The directory of the running executable with its trailing backslash.
-bool getModuleDirectory(CPLXWCharString& szDirectory)
-{
+bool getModuleDirectory(CPLXWCharString& szDirectory) {
     WCHAR szModule[MAX_PATH + 1] = {};
     DWORD dwLength = GetModuleFileNameW(nullptr, szModule, MAX_PATH);
     if (dwLength == 0 || dwLength >= MAX_PATH)  // a cut path names some other place
         return false;
     CPLXWCharString szPath(szModule);
     ULONG ulPos = 0;
-    if (!szPath.find(CPLXWCharString(kBackslash), 1, CPLXWCharString::pmFromEnd, ulPos))
-        return false;
+    if (!szPath.find(CPLXWCharString(kBackslash), 1, CPLXWCharString::pmFromEnd, ulPos)) return false;
     szDirectory = szPath.withoutLast(szPath.getLength() - ulPos - 1);
     return true;
 }
@@ -42,46 +37,38 @@ typedef BOOL(WINAPI* GetFileVersionInfoWProc)(LPCWSTR, DWORD, DWORD, LPVOID);
 typedef BOOL(WINAPI* VerQueryValueWProc)(LPCVOID, LPCWSTR, LPVOID*, UINT*);
 }  // namespace
 
-bool isAbsolutePath(const CPLXWCharString& szPath)
-{
+bool isAbsolutePath(const CPLXWCharString& szPath) {
     return szPath.contains(CPLXWCharString(TEXT(":\\"))) || szPath.beginsWith(CPLXWCharString(TEXT("\\\\")));
 }
 
-bool getInstallDirectory(CPLXWCharString& szDirectory)
-{
+bool getInstallDirectory(CPLXWCharString& szDirectory) {
     try {
         CPLXProduct_VLS product;
         CPLXWCharString szFound;
-        if (!product.getInstallDirectory(szFound) || !usableDirectory(szFound))
-            return false;
+        if (!product.getInstallDirectory(szFound) || !usableDirectory(szFound)) return false;
         szDirectory = szFound;
         return true;
     }
     PLX_CATCH_RETURN(false)
 }
 
-bool getInstallDirectory64(CPLXWCharString& szDirectory)
-{
+bool getInstallDirectory64(CPLXWCharString& szDirectory) {
     try {
         // A 32-bit process reads the 64-bit view only when it asks for it.
         CPLXRegistryString installPath(HKEY_LOCAL_MACHINE, CPLXWCharString(PLX_VLS_REGISTRY_KEY),
                                        CPLXWCharString(TEXT("InstallPath")), KEY_READ, false, 0);
         installPath.setAccess(KEY_READ | KEY_WOW64_64KEY);
         CPLXWCharString szFound;
-        if (!installPath.getValue(szFound, false))
-            return false;
-        if (installPath.getType() == REG_EXPAND_SZ && !CPLXRegistryStringExpand::expand(szFound, szFound))
-            return false;
-        if (!usableDirectory(szFound))
-            return false;
+        if (!installPath.getValue(szFound, false)) return false;
+        if (installPath.getType() == REG_EXPAND_SZ && !CPLXRegistryStringExpand::expand(szFound, szFound)) return false;
+        if (!usableDirectory(szFound)) return false;
         szDirectory = szFound;
         return true;
     }
     PLX_CATCH_RETURN(false)
 }
 
-bool resolveSourcePath(const CPLXWCharString& szName, CPLXWCharString& szPath)
-{
+bool resolveSourcePath(const CPLXWCharString& szName, CPLXWCharString& szPath) {
     try {
         if (isAbsolutePath(szName)) {
             szPath = szName;
@@ -91,8 +78,7 @@ bool resolveSourcePath(const CPLXWCharString& szName, CPLXWCharString& szPath)
         if (!getModuleDirectory(szDirectory)) {
             WCHAR szCurrent[MAX_PATH + 1] = {};
             DWORD dwLength = GetCurrentDirectoryW(MAX_PATH, szCurrent);
-            if (dwLength >= MAX_PATH)
-                szCurrent[0] = 0;
+            if (dwLength >= MAX_PATH) szCurrent[0] = 0;
             szDirectory = szCurrent;
             // The current directory comes without its trailing backslash.
             if (szDirectory.getLength() > 0 && !szDirectory.endsWith(CPLXWCharString(kBackslash)))
@@ -104,8 +90,7 @@ bool resolveSourcePath(const CPLXWCharString& szName, CPLXWCharString& szPath)
     PLX_CATCH_RETURN(false)
 }
 
-bool resolveInstallPath(CPLXWCharString& szPath, const CPLXWCharString& szName)
-{
+bool resolveInstallPath(CPLXWCharString& szPath, const CPLXWCharString& szName) {
     try {
         if (isAbsolutePath(szName)) {
             szPath = szName;
@@ -118,24 +103,20 @@ bool resolveInstallPath(CPLXWCharString& szPath, const CPLXWCharString& szName)
     PLX_CATCH_RETURN(false)
 }
 
-bool getFileVersion(const CPLXWCharString& szPath, DWORD& dwVersionMS, DWORD& dwVersionLS)
-{
+bool getFileVersion(const CPLXWCharString& szPath, DWORD& dwVersionMS, DWORD& dwVersionLS) {
     try {
         // version.dll is taken from the system directory only, never imported.
         CPLXSystemLibrary version(TEXT("version.dll"));
         GetFileVersionInfoSizeWProc pGetSize = version.getProc<GetFileVersionInfoSizeWProc>("GetFileVersionInfoSizeW");
         GetFileVersionInfoWProc pGetInfo = version.getProc<GetFileVersionInfoWProc>("GetFileVersionInfoW");
         VerQueryValueWProc pQuery = version.getProc<VerQueryValueWProc>("VerQueryValueW");
-        if (pGetSize == nullptr || pGetInfo == nullptr || pQuery == nullptr)
-            return false;
+        if (pGetSize == nullptr || pGetInfo == nullptr || pQuery == nullptr) return false;
 
         DWORD dwHandle = 0;
         DWORD dwSize = pGetSize(szPath.c_str(), &dwHandle);
-        if (dwSize == 0)
-            return false;
+        if (dwSize == 0) return false;
         CPLXBuffer<unsigned char> block;
-        if (!block.allocate(dwSize) || !pGetInfo(szPath.c_str(), dwHandle, dwSize, block.getBuffer()))
-            return false;
+        if (!block.allocate(dwSize) || !pGetInfo(szPath.c_str(), dwHandle, dwSize, block.getBuffer())) return false;
         LPVOID pFixed = nullptr;
         UINT uLength = 0;
         if (!pQuery(block.getBuffer(), TEXT("\\"), &pFixed, &uLength) || pFixed == nullptr ||
@@ -149,26 +130,20 @@ bool getFileVersion(const CPLXWCharString& szPath, DWORD& dwVersionMS, DWORD& dw
     PLX_CATCH_RETURN(false)
 }
 
-int compareFileVersions(const PackageLibrary& library)
-{
+int compareFileVersions(const PackageLibrary& library) {
     try {
         DWORD dwOldMS = 0, dwOldLS = 0;
-        if (!getFileVersion(library.szTarget, dwOldMS, dwOldLS))
-            return FILE_VERSION_UNKNOWN;
+        if (!getFileVersion(library.szTarget, dwOldMS, dwOldLS)) return FILE_VERSION_UNKNOWN;
         const DWORD dwNewMS = library.dwVersionMS, dwNewLS = library.dwVersionLS;
-        if ((dwNewMS == 0 && dwNewLS == 0) || (dwOldMS == 0 && dwOldLS == 0))
-            return FILE_VERSION_UNKNOWN;
-        if (dwNewMS != dwOldMS)
-            return dwNewMS < dwOldMS ? FILE_VERSION_OLDER : FILE_VERSION_NEWER;
-        if (dwNewLS != dwOldLS)
-            return dwNewLS < dwOldLS ? FILE_VERSION_OLDER : FILE_VERSION_NEWER;
+        if ((dwNewMS == 0 && dwNewLS == 0) || (dwOldMS == 0 && dwOldLS == 0)) return FILE_VERSION_UNKNOWN;
+        if (dwNewMS != dwOldMS) return dwNewMS < dwOldMS ? FILE_VERSION_OLDER : FILE_VERSION_NEWER;
+        if (dwNewLS != dwOldLS) return dwNewLS < dwOldLS ? FILE_VERSION_OLDER : FILE_VERSION_NEWER;
         return FILE_VERSION_SAME;
     }
     PLX_CATCH_RETURN(FILE_VERSION_UNKNOWN)
 }
 
-bool reportFailedUpdate(const CPLXWCharString& szTarget)
-{
+bool reportFailedUpdate(const CPLXWCharString& szTarget) {
     try {
         CPLXWCharString szFailure;
         loadMessageText(IDS_UPDATE_FAILED, szFailure);
@@ -188,19 +163,16 @@ enum InstalledState {
     isBroken   // a file that is no whole library (cut short by a crash): not worth keeping
 };
 
-InstalledState installedState(const CPLXWCharString& szPath)
-{
+InstalledState installedState(const CPLXWCharString& szPath) {
     CPLXBuffer<unsigned char> bytes;
     WORD wMachine = 0;
-    if (readFileBytes(szPath, bytes))
-        return isWholeLibrary(bytes, wMachine) ? isKept : isBroken;
+    if (readFileBytes(szPath, bytes)) return isWholeLibrary(bytes, wMachine) ? isKept : isBroken;
     return GetLastError() == ERROR_FILE_NOT_FOUND ? isAbsent : isKept;
 }
 
 // Puts the installed library back from its ".bak" name: moved, or when that
 // fails, copied (the ".bak" then stays beside it).
-void restoreBackup(const CPLXWCharString& szTarget, const CPLXWCharString& szBackup)
-{
+void restoreBackup(const CPLXWCharString& szTarget, const CPLXWCharString& szBackup) {
     if (!MoveFileExW(szBackup.c_str(), szTarget.c_str(), MOVEFILE_REPLACE_EXISTING))
         CopyFileW(szBackup.c_str(), szTarget.c_str(), FALSE);
 }
@@ -211,8 +183,7 @@ void restoreBackup(const CPLXWCharString& szTarget, const CPLXWCharString& szBac
 // checked one ever takes the library's name, and a crash at any point leaves
 // either library whole under it.  The installed one is renamed, never written
 // over: the browser may have it loaded, which Windows allows only for renames.
-bool replaceFile(const PackageLibrary& library)
-{
+bool replaceFile(const PackageLibrary& library) {
     try {
         const CPLXWCharString& szTarget = library.szTarget;
         const CPLXWCharString szBackup = szTarget + CPLXWCharString(TEXT(".bak"));
@@ -237,8 +208,7 @@ bool replaceFile(const PackageLibrary& library)
         }
         // Never over a library that was not moved aside.
         if (!MoveFileExW(szNew.c_str(), szTarget.c_str(), state == isBroken ? MOVEFILE_REPLACE_EXISTING : 0)) {
-            if (bBackedUp)
-                restoreBackup(szTarget, szBackup);
+            if (bBackedUp) restoreBackup(szTarget, szBackup);
             DeleteFileW(szNew.c_str());
             return reportFailedUpdate(szTarget);
         }

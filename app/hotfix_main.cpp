@@ -15,10 +15,9 @@ const DWORD kFirstFixedBuild = 34;
 // A version part of more digits could wrap in 32 bits and pass for another version.
 const ULONG kMaxVersionDigits = 9;
 
-bool readVersionPart(const CPLXWCharString& szVersion, ULONG ulPart, CPLXWCharString& szPart)
-{
-    return szVersion.getToken(szPart, CPLXWCharString(TEXT(".")), ulPart, CPLXWCharString::tmSeparated,
-                              CPLXFlags(), CPLXFlags()) &&
+bool readVersionPart(const CPLXWCharString& szVersion, ULONG ulPart, CPLXWCharString& szPart) {
+    return szVersion.getToken(szPart, CPLXWCharString(TEXT(".")), ulPart, CPLXWCharString::tmSeparated, CPLXFlags(),
+                              CPLXFlags()) &&
            szPart.isNumber(false, false);
 }
 
@@ -28,18 +27,14 @@ bool readVersionPart(const CPLXWCharString& szVersion, ULONG ulPart, CPLXWCharSt
 // A lock that cannot be had (no mutex can be made) does not stop the run.
 class RunLock {
 public:
-    RunLock() : m_mutex(CreateMutexW(nullptr, FALSE, TEXT("Global\\Orvane Vaultline Hotfix 8106")))
-    {
-        if (!m_mutex.isValid())
-            return;
+    RunLock() : m_mutex(CreateMutexW(nullptr, FALSE, TEXT("Global\\Orvane Vaultline Hotfix 8106"))) {
+        if (!m_mutex.isValid()) return;
         // A run that ended without releasing it (killed) leaves it abandoned: ours now.
         const DWORD dwWait = WaitForSingleObject(m_mutex.get(), INFINITE);
         m_bOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
     }
-    ~RunLock()
-    {
-        if (m_bOwned)
-            ReleaseMutex(m_mutex.get());
+    ~RunLock() {
+        if (m_bOwned) ReleaseMutex(m_mutex.get());
     }
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
@@ -49,28 +44,23 @@ private:
     bool m_bOwned = false;
 };
 
-bool readDecimal(const CPLXWCharString& szDigits, DWORD& dwValue)
-{
+bool readDecimal(const CPLXWCharString& szDigits, DWORD& dwValue) {
     ULONG ulValue = 0;
-    if (szDigits.getLength() > kMaxVersionDigits || !szDigits.toNumber(ulValue, CPLXWCharString::nsDec))
-        return false;
+    if (szDigits.getLength() > kMaxVersionDigits || !szDigits.toNumber(ulValue, CPLXWCharString::nsDec)) return false;
     dwValue = ulValue;
     return true;
 }
 }  // namespace
 
-bool isSilentCommandLine(const CPLXWCharString& szCommandLine)
-{
+bool isSilentCommandLine(const CPLXWCharString& szCommandLine) {
     static const WCHAR* const kSwitches[] = {TEXT("/s"), TEXT("/S"), TEXT("-s"), TEXT("-S")};
     for (const WCHAR* szSwitch : kSwitches) {
-        if (szCommandLine.contains(CPLXWCharString(szSwitch)))
-            return true;
+        if (szCommandLine.contains(CPLXWCharString(szSwitch))) return true;
     }
     return false;
 }
 
-bool isProductInstalled()
-{
+bool isProductInstalled() {
     try {
         CPLXProduct_VLS product;
         return product.isInstalled(PLX_DONT_CARE, PLX_DONT_CARE, PLX_DONT_CARE, PLX_DONT_CARE);
@@ -78,8 +68,7 @@ bool isProductInstalled()
     PLX_CATCH_RETURN(false)
 }
 
-bool getPlatformInfo(PlatformInfo& info)
-{
+bool getPlatformInfo(PlatformInfo& info) {
     try {
         CPLXWindowsOSInfo osInfo;
         if (osInfo.isVista())
@@ -96,13 +85,11 @@ bool getPlatformInfo(PlatformInfo& info)
     PLX_CATCH_RETURN(false)
 }
 
-bool getVersionInfo(VersionInfo& info)
-{
+bool getVersionInfo(VersionInfo& info) {
     try {
         CPLXProduct_VLS product;
         CPLXWCharString szVersion;
-        if (!product.getProductVersion(szVersion))
-            return false;
+        if (!product.getProductVersion(szVersion)) return false;
         info.versionText = szVersion;
         info.numbersRead = false;
 
@@ -113,8 +100,7 @@ bool getVersionInfo(VersionInfo& info)
             !readVersionPart(szVersion, 3, szBuild))
             return true;
         DWORD dwMajorMinor = 0, dwBuild = 0;
-        if (!readDecimal(szMajor + szMinor, dwMajorMinor) || !readDecimal(szBuild, dwBuild))
-            return true;
+        if (!readDecimal(szMajor + szMinor, dwMajorMinor) || !readDecimal(szBuild, dwBuild)) return true;
         info.majorMinor = dwMajorMinor;
         info.build = dwBuild;
         info.numbersRead = true;
@@ -123,8 +109,7 @@ bool getVersionInfo(VersionInfo& info)
     PLX_CATCH_RETURN(false)
 }
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR lpCmdLine, int)
-{
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR lpCmdLine, int) {
     // Started with administrator rights from a download folder: never let a
     // library planted there stand in for a system library.
     CPLXSystemLibrary::restrictProcessSearch();

@@ -4,8 +4,7 @@
 
 #include "plx_handlers.h"
 
-bool loadMessageText(UINT uId, CPLXWCharString& szText)
-{
+bool loadMessageText(UINT uId, CPLXWCharString& szText) {
     try {
         WCHAR szBuffer[HOTFIX_MESSAGE_CHARS] = {};
         if (LoadStringW(GetModuleHandleW(nullptr), uId, szBuffer, HOTFIX_MESSAGE_CHARS) <= 0) {
@@ -18,8 +17,7 @@ bool loadMessageText(UINT uId, CPLXWCharString& szText)
     PLX_CATCH_RETURN(false)
 }
 
-int showOutcome(ULONG ulOutcome, UINT uType, int iDefault)
-{
+int showOutcome(ULONG ulOutcome, UINT uType, int iDefault) {
     UINT uId = IDS_UNKNOWN_FAILURE;
     switch (ulOutcome) {
     case hoOSMismatch: uId = IDS_OS_MISMATCH; break;
@@ -32,8 +30,7 @@ int showOutcome(ULONG ulOutcome, UINT uType, int iDefault)
     return showMessage(uId, uType, iDefault);
 }
 
-int showMessage(UINT uId, UINT uType, int iDefault)
-{
+int showMessage(UINT uId, UINT uType, int iDefault) {
     try {
         CPLXWCharString szCaption, szText;
         loadMessageText(IDS_CAPTION, szCaption);
@@ -43,15 +40,12 @@ int showMessage(UINT uId, UINT uType, int iDefault)
     PLX_CATCH_RETURN(iDefault)
 }
 
-int showMessageText(const CPLXWCharString& szCaption, const CPLXWCharString& szText, UINT uType, int iDefault)
-{
+int showMessageText(const CPLXWCharString& szCaption, const CPLXWCharString& szText, UINT uType, int iDefault) {
     int iAnswer = iDefault;
     try {
         CPLXWCharString szTitle(szCaption);
-        if (szTitle.getLength() == 0)
-            loadMessageText(IDS_CAPTION, szTitle);
-        if (!g_silentMode)
-            iAnswer = MessageBoxW(nullptr, szText.c_str(), szTitle.c_str(), uType);
+        if (szTitle.getLength() == 0) loadMessageText(IDS_CAPTION, szTitle);
+        if (!g_silentMode) iAnswer = MessageBoxW(nullptr, szText.c_str(), szTitle.c_str(), uType);
 
         CPLXWCharString szLine(szText);
         szLine += CPLXWCharString(TEXT(" User select: "));

@@ -14,9 +14,7 @@ const WCHAR* const kDescription = TEXT("Resolve null pointer result in IE crash.
 // when a destination is unknown.  Both builds are installed under the 32-bit
 // name; on 64-bit Windows the 64-bit one into the directory that the 64-bit
 // registry view names, which must be a directory of its own.
-bool planLibraries(DWORD dwPlatformCode, const CPLXWCharString& szDirectory, PackageLibrary* pLibraries,
-                   int& nCount)
-{
+bool planLibraries(DWORD dwPlatformCode, const CPLXWCharString& szDirectory, PackageLibrary* pLibraries, int& nCount) {
     nCount = 0;
     if (dwPlatformCode == PLATFORM_PATCH_X64) {
         CPLXWCharString szDirectory64;
@@ -38,8 +36,7 @@ bool planLibraries(DWORD dwPlatformCode, const CPLXWCharString& szDirectory, Pac
 
 // The record that deployment tools look for; only when it is not whole yet
 // unless bAlways.
-void recordPatch(bool bAlways)
-{
+void recordPatch(bool bAlways) {
     CPLXDblList<CPLXWCharString> lFiles;
     lFiles.add(CPLXWCharString(kLibrary32));
     if (bAlways || !isPatchRecordComplete(CPLXWCharString(kDescription), lFiles))
@@ -52,8 +49,7 @@ void recordPatch(bool bAlways)
 // and every installed one has been compared: a run either replaces what is
 // older or leaves everything as it was.  A run that a crash stopped halfway
 // is completed by the next one, which finds some libraries current.
-void applyPatch(DWORD dwPlatformCode)
-{
+void applyPatch(DWORD dwPlatformCode) {
     try {
         if (dwPlatformCode != PLATFORM_PATCH_X86 && dwPlatformCode != PLATFORM_PATCH_X64) {
             showMessage(IDS_OS_MISMATCH, MB_OK, IDOK);
@@ -67,8 +63,7 @@ void applyPatch(DWORD dwPlatformCode)
         }
         PackageLibrary libraries[2];
         int nCount = 0;
-        if (!planLibraries(dwPlatformCode, szDirectory, libraries, nCount))
-            return;
+        if (!planLibraries(dwPlatformCode, szDirectory, libraries, nCount)) return;
         bool bPackageWhole = true;
         for (int i = 0; i < nCount; ++i) {
             if (!checkPackageLibrary(libraries[i])) {
@@ -76,8 +71,7 @@ void applyPatch(DWORD dwPlatformCode)
                 bPackageWhole = false;
             }
         }
-        if (!bPackageWhole)
-            return;
+        if (!bPackageWhole) return;
 
         int comparisons[2] = {};
         bool bAllCurrent = true;
@@ -99,22 +93,18 @@ void applyPatch(DWORD dwPlatformCode)
         // A failed replacement does not keep the next one from being tried.
         bool bPatched = true;
         for (int i = 0; i < nCount; ++i) {
-            if (comparisons[i] != FILE_VERSION_SAME)
-                bPatched = replaceFile(libraries[i]) && bPatched;
+            if (comparisons[i] != FILE_VERSION_SAME) bPatched = replaceFile(libraries[i]) && bPatched;
         }
-        if (!bPatched)
-            return;
+        if (!bPatched) return;
         recordPatch(true);
         promptRestart();
     }
     PLX_CATCH_RETURN()
 }
 
-bool promptRestart()
-{
+bool promptRestart() {
     try {
-        if (showMessage(IDS_RESTART, MB_YESNO, IDNO) != IDYES)
-            return true;
+        if (showMessage(IDS_RESTART, MB_YESNO, IDNO) != IDYES) return true;
         CPLXWinReboot reboot;
         return reboot.rebootSystem(false, CPLXWCharString(), CPLXWCharString(), nullptr);
     }

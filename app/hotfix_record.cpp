@@ -18,12 +18,10 @@ const LONG kPatchRecordNumber = 8106;
 const LONG kPatchCheckNumber = 8100;
 
 // The record key for a hotfix number below the product's registry location.
-bool getPatchKeyPath(LONG lNumber, CPLXWCharString& szPath)
-{
+bool getPatchKeyPath(LONG lNumber, CPLXWCharString& szPath) {
     CPLXProduct_VLS product;
     CPLXWCharString szLocation;
-    if (!product.getRegistryLocation(szLocation))
-        return false;
+    if (!product.getRegistryLocation(szLocation)) return false;
     szPath = szLocation + CPLXWCharString(TEXT("\\Patch\\")) + CPLXWCharString(lNumber);
     return true;
 }
@@ -33,24 +31,20 @@ bool g_silentMode = false;
 CPLXWCharString g_patchLogName =
     CPLXWCharString(TEXT("patchlog")) + CPLXWCharString(kPatchRecordNumber) + CPLXWCharString(TEXT(".txt"));
 
-bool isPatchRecorded()
-{
+bool isPatchRecorded() {
     try {
         CPLXWCharString szPath;
-        if (!getPatchKeyPath(kPatchCheckNumber, szPath))
-            return false;
+        if (!getPatchKeyPath(kPatchCheckNumber, szPath)) return false;
         CPLXRegistryKey key(HKEY_LOCAL_MACHINE, szPath, KEY_READ, false, 0);
         return key.exists();
     }
     PLX_CATCH_RETURN(false)
 }
 
-bool isPatchRecordComplete(const CPLXWCharString& szDescription, const CPLXDblList<CPLXWCharString>& lFiles)
-{
+bool isPatchRecordComplete(const CPLXWCharString& szDescription, const CPLXDblList<CPLXWCharString>& lFiles) {
     try {
         CPLXWCharString szPath;
-        if (!getPatchKeyPath(kPatchRecordNumber, szPath))
-            return false;
+        if (!getPatchKeyPath(kPatchRecordNumber, szPath)) return false;
         CPLXRegistryString description(HKEY_LOCAL_MACHINE, szPath, CPLXWCharString(TEXT("description")), KEY_READ,
                                        false, 0);
         CPLXRegistryMultiString updated(HKEY_LOCAL_MACHINE, szPath, CPLXWCharString(TEXT("updated")), KEY_READ, false,
@@ -72,29 +66,25 @@ bool isPatchRecordComplete(const CPLXWCharString& szDescription, const CPLXDblLi
     PLX_CATCH_RETURN(false)
 }
 
-int writePatchRecord(const CPLXWCharString& szDescription, const CPLXDblList<CPLXWCharString>& lFiles)
-{
+int writePatchRecord(const CPLXWCharString& szDescription, const CPLXDblList<CPLXWCharString>& lFiles) {
     try {
         CPLXWCharString szPath;
-        if (!getPatchKeyPath(kPatchRecordNumber, szPath))
-            return 0;
+        if (!getPatchKeyPath(kPatchRecordNumber, szPath)) return 0;
         CPLXRegistryKey key(HKEY_LOCAL_MACHINE, szPath, KEY_READ, false, 0);
-        if (!key.create())
-            return 0;
+        if (!key.create()) return 0;
         // Failures of the two writes are in the library's log; the user is not told.
         CPLXRegistryString description(HKEY_LOCAL_MACHINE, szPath, CPLXWCharString(TEXT("description")), KEY_WRITE,
                                        true, 0);
         description.setValue(szDescription, false);
-        CPLXRegistryMultiString updated(HKEY_LOCAL_MACHINE, szPath, CPLXWCharString(TEXT("updated")), KEY_WRITE,
-                                        true, 0);
+        CPLXRegistryMultiString updated(HKEY_LOCAL_MACHINE, szPath, CPLXWCharString(TEXT("updated")), KEY_WRITE, true,
+                                        0);
         updated.setValue(lFiles, false);
         return 0;
     }
     PLX_CATCH_RETURN(0)
 }
 
-int appendPatchLog(CPLXWCharString& szLine)
-{
+int appendPatchLog(CPLXWCharString& szLine) {
     try {
         CPLXWCharString szPath;
         resolveInstallPath(szPath, g_patchLogName);
@@ -103,8 +93,7 @@ int appendPatchLog(CPLXWCharString& szLine)
         // planted there is refused like a log that cannot be opened.
         CPLXScopedKernelHandle file(
             plxCreateFileNoLink(szPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL));
-        if (!file.isValid())
-            return 0;  // no rights, no place or a link: the line is dropped
+        if (!file.isValid()) return 0;  // no rights, no place or a link: the line is dropped
         bool bNeedsMark = GetLastError() != ERROR_ALREADY_EXISTS;
         bool bOddEnd = false;
         if (!bNeedsMark) {

@@ -13,34 +13,30 @@ const LONG kPolicyMajorVersion = 7;
 }  // namespace
 
 CPLXProduct_VLS::CPLXProduct_VLS()
-    : CPLXProduct(CPLXWCharString(TEXT("Orvane")), CPLXWCharString(TEXT("Vaultline Security Suite")))
-{
+    : CPLXProduct(CPLXWCharString(TEXT("Orvane")), CPLXWCharString(TEXT("Vaultline Security Suite"))) {
     PLX_TRACE("CPLXProduct_VLS", "CPLXProduct_VLS");
     const CPLXWCharString szVersion(TEXT("Version"));
     const CPLXWCharString szInstallPath(TEXT("InstallPath"));
     addRegistryLocation(CPLXWCharString(PLX_VLS_REGISTRY_KEY), szVersion, szInstallPath);
     // Where releases before the rename recorded themselves.
-    addRegistryLocation(CPLXWCharString(TEXT("Software\\Meridal Stillharbour\\Vaultline Security Software")),
-                        szVersion, szInstallPath);
+    addRegistryLocation(CPLXWCharString(TEXT("Software\\Meridal Stillharbour\\Vaultline Security Software")), szVersion,
+                        szInstallPath);
     plxTrace.done();
 }
 
-CPLXProduct_VLS::~CPLXProduct_VLS()
-{
+CPLXProduct_VLS::~CPLXProduct_VLS() {
     PLX_TRACE("CPLXProduct_VLS", "~CPLXProduct_VLS");
     plxTrace.done();
 }
 
-bool CPLXProduct_VLS::isInstalled(LONG lMajorVer, LONG lMinorVer, LONG lBuildVer, LONG lPatchVer)
-{
+bool CPLXProduct_VLS::isInstalled(LONG lMajorVer, LONG lMinorVer, LONG lBuildVer, LONG lPatchVer) {
     PLX_TRACE("CPLXProduct_VLS", "isInstalled");
     try {
         LONG lMajor = 0, lMinor = 0, lBuild = 0, lPatch = 0;
         if (!isCoreInstalled(lMajorVer, lMinorVer, lBuildVer, lPatchVer) ||
             !getProductVersion(lMajor, lMinor, lBuild, lPatch))
             return plxTrace.logical(false);
-        if (lMajor < kPolicyMajorVersion)
-            return plxTrace.logical(true);
+        if (lMajor < kPolicyMajorVersion) return plxTrace.logical(true);
 
         CPLXCommonPolicy policy;
         DWORD dwInstalled = 0;
@@ -50,20 +46,17 @@ bool CPLXProduct_VLS::isInstalled(LONG lMajorVer, LONG lMinorVer, LONG lBuildVer
     PLX_CATCH_RETURN(false)
 }
 
-bool CPLXProduct_VLS::getProductVersion(LONG& lMajorVer, LONG& lMinorVer, LONG& lBuildVer, LONG& lPatchVer)
-{
+bool CPLXProduct_VLS::getProductVersion(LONG& lMajorVer, LONG& lMinorVer, LONG& lBuildVer, LONG& lPatchVer) {
     PLX_TRACE("CPLXProduct_VLS", "getProductVersion");
     try {
         CPLXWCharString szVersion;
-        if (!getProductVersion(szVersion))
-            return plxTrace.success(false);
+        if (!getProductVersion(szVersion)) return plxTrace.success(false);
         return plxTrace.success(convertVersion(szVersion, lMajorVer, lMinorVer, lBuildVer, lPatchVer));
     }
     PLX_CATCH_RETURN(false)
 }
 
-bool CPLXProduct_VLS::getProductVersion(CPLXWCharString& szVersion)
-{
+bool CPLXProduct_VLS::getProductVersion(CPLXWCharString& szVersion) {
     PLX_TRACE("CPLXProduct_VLS", "getProductVersion");
     try {
         return plxTrace.success(getRegistryItem(riVersion, szVersion));
@@ -71,8 +64,7 @@ bool CPLXProduct_VLS::getProductVersion(CPLXWCharString& szVersion)
     PLX_CATCH_RETURN(false)
 }
 
-bool CPLXProduct_VLS::getInstallDirectory(CPLXWCharString& szDirectory)
-{
+bool CPLXProduct_VLS::getInstallDirectory(CPLXWCharString& szDirectory) {
     PLX_TRACE("CPLXProduct_VLS", "getInstallDirectory");
     try {
         return plxTrace.success(getRegistryItem(riInstallPath, szDirectory));
@@ -80,8 +72,7 @@ bool CPLXProduct_VLS::getInstallDirectory(CPLXWCharString& szDirectory)
     PLX_CATCH_RETURN(false)
 }
 
-bool CPLXProduct_VLS::getRegistryLocation(CPLXWCharString& szLocation)
-{
+bool CPLXProduct_VLS::getRegistryLocation(CPLXWCharString& szLocation) {
     PLX_TRACE("CPLXProduct_VLS", "getRegistryLocation");
     try {
         return plxTrace.success(getRegistryItem(riRegistryLocation, szLocation));
@@ -89,8 +80,7 @@ bool CPLXProduct_VLS::getRegistryLocation(CPLXWCharString& szLocation)
     PLX_CATCH_RETURN(false)
 }
 
-bool CPLXProduct_VLS::isCoreInstalled(LONG lMajorVer, LONG lMinorVer, LONG lBuildVer, LONG lPatchVer)
-{
+bool CPLXProduct_VLS::isCoreInstalled(LONG lMajorVer, LONG lMinorVer, LONG lBuildVer, LONG lPatchVer) {
     PLX_TRACE("CPLXProduct_VLS", "isCoreInstalled");
     try {
         const LONG lRequested[4] = {lMajorVer, lMinorVer, lBuildVer, lPatchVer};

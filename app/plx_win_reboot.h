@@ -25,8 +25,7 @@ public:
     bool restoreShutdownPrivilege();
     // ulAction PLX_REBOOT_RESTART or PLX_REBOOT_POWEROFF.  With bAsk a Yes/No
     // box asks first; any answer but Yes leaves Windows running and gives true.
-    bool doReboot(ULONG ulAction, bool bAsk, const CPLXWCharString& title, const CPLXWCharString& text,
-                  HWND hOwner);
+    bool doReboot(ULONG ulAction, bool bAsk, const CPLXWCharString& title, const CPLXWCharString& text, HWND hOwner);
     // doReboot with a restart, then the privilege is disabled whatever happened.
     bool rebootSystem(bool bAsk, const CPLXWCharString& title, const CPLXWCharString& text, HWND hOwner);
 

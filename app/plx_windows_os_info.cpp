@@ -29,7 +29,8 @@ CPLXWindowsOSInfo::CPLXWindowsOSInfo()
     }
 
     try {
-        CPLXRegistryDword csdVersion(HKEY_LOCAL_MACHINE, CPLXWCharString(TEXT("SYSTEM\\CurrentControlSet\\Control\\Windows")),
+        CPLXRegistryDword csdVersion(HKEY_LOCAL_MACHINE,
+                                     CPLXWCharString(TEXT("SYSTEM\\CurrentControlSet\\Control\\Windows")),
                                      CPLXWCharString(TEXT("CSDVersion")), KEY_READ, false, 0);
         DWORD dwValue = 0;
         if (csdVersion.getValue(dwValue, false)) {
@@ -68,12 +69,8 @@ ULONG CPLXWindowsOSInfo::getPlatform() {
     switch (info.wProcessorArchitecture) {
     case PROCESSOR_ARCHITECTURE_IA64:
     case PROCESSOR_ARCHITECTURE_AMD64:
-    case PROCESSOR_ARCHITECTURE_IA32_ON_WIN64:
-        plxTrace.success(true);
-        return PLX_PLATFORM_64BIT;
-    default:
-        plxTrace.success(true);
-        return PLX_PLATFORM_32BIT;
+    case PROCESSOR_ARCHITECTURE_IA32_ON_WIN64: plxTrace.success(true); return PLX_PLATFORM_64BIT;
+    default: plxTrace.success(true); return PLX_PLATFORM_32BIT;
     }
 }
 

@@ -23,9 +23,9 @@ public:
 
     // PLX_PLATFORM_32BIT or PLX_PLATFORM_64BIT, asked afresh on each call.
     ULONG getPlatform();
-    bool isXP();        // 5.1 <= version < 6.0
-    bool isVista();     // 6.0
-    bool isVersion61(); // 6.1
+    bool isXP();         // 5.1 <= version < 6.0
+    bool isVista();      // 6.0
+    bool isVersion61();  // 6.1
     // Asks the shell's query; true when it could be asked, bAnswer its answer.
     bool performOSQueryFunction(DWORD dwQuery, bool& bAnswer);
     // True when the environment variable "PLXDrive" is set and not empty.

@@ -14,26 +14,23 @@ namespace {
 const WCHAR* const kDir64 = TEXT("C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll");
 const WCHAR* const kDir32 = TEXT("C:\\Program Files (x86)\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll");
 const WCHAR* const kBak64 = TEXT("C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll.bak");
-const WCHAR* const kBak32 =
-    TEXT("C:\\Program Files (x86)\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll.bak");
+const WCHAR* const kBak32 = TEXT("C:\\Program Files (x86)\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll.bak");
 const WCHAR* const kNew64 = TEXT("C:\\Users\\Public\\Downloads\\plxpwm_ie_com_x64.dll");
 const WCHAR* const kNew32 = TEXT("C:\\Users\\Public\\Downloads\\plxpwm_ie_com.dll");
 const WCHAR* const kRecord = TEXT("SOFTWARE\\Orvane\\Vaultline Security Suite\\Patch\\8106");
 const WCHAR* const kLog = TEXT("C:\\Program Files (x86)\\Orvane\\Vaultline Security Suite\\patchlog8106.txt");
 const WCHAR kDescription[] = TEXT("Resolve null pointer result in IE crash.");
 const WCHAR kUpdated[] = TEXT("plxpwm_ie_com.dll\0");  // the list and its terminating empty string
-const WCHAR kLine[] = TEXT(
-    "The installation of the patch has completed. Please restart system to enable changes. User select: 7\r\n");
+const WCHAR kLine[] =
+    TEXT("The installation of the patch has completed. Please restart system to enable changes. User select: 7\r\n");
 
-bool replace(const WCHAR* szNew, const WCHAR* szTarget, const WCHAR* szBackup)
-{
+bool replace(const WCHAR* szNew, const WCHAR* szTarget, const WCHAR* szBackup) {
     MoveFileExW(szTarget, szBackup, MOVEFILE_REPLACE_EXISTING);
     return CopyFileW(szNew, szTarget, FALSE) != FALSE;
 }
 }  // namespace
 
-int main()
-{
+int main() {
     if (!replace(kNew64, kDir64, kBak64) || !replace(kNew32, kDir32, kBak32)) {
         std::fprintf(stderr, "copy failed (%u)\n", static_cast<unsigned>(GetLastError()));
         return 1;
@@ -47,12 +44,11 @@ int main()
     }
     RegSetValueExW(hKey, TEXT("description"), 0, REG_SZ, reinterpret_cast<const BYTE*>(kDescription),
                    sizeof(kDescription));
-    RegSetValueExW(hKey, TEXT("updated"), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kUpdated),
-                   sizeof(kUpdated));
+    RegSetValueExW(hKey, TEXT("updated"), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kUpdated), sizeof(kUpdated));
     RegCloseKey(hKey);
 
-    HANDLE hLog = CreateFileW(kLog, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE hLog =
+        CreateFileW(kLog, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hLog == INVALID_HANDLE_VALUE) {
         std::fprintf(stderr, "patch log failed\n");
         return 1;

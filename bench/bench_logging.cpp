@@ -49,9 +49,8 @@ void measure(const char* szWhat, int n, Op op) {
 }
 
 bool logEntry(ULONG ulLevel) {
-    CPLXDetailedLog entry(ulLevel, TEXT("Unable to allocate memory ( m_pBuffer )"), 0, rkErrorCode,
-                          TEXT("CPLXBench"), TEXT("run"), TEXT(".\\bench_logging.cpp"), 42, false, false,
-                          PLX_OUTPUT_TEXT);
+    CPLXDetailedLog entry(ulLevel, TEXT("Unable to allocate memory ( m_pBuffer )"), 0, rkErrorCode, TEXT("CPLXBench"),
+                          TEXT("run"), TEXT(".\\bench_logging.cpp"), 42, false, false, PLX_OUTPUT_TEXT);
     return entry.logNow();
 }
 

@@ -187,18 +187,18 @@ void appendValue(std::string& out, const Row& row, long k, long i) {
         out += quoted(name) + line;
         break;
     case 5:
-        std::snprintf(line, sizeof line, "=dword:%08lx\r\n", (0x5f3e0000UL + static_cast<unsigned long>(seed)) & 0xffffffffUL);
+        std::snprintf(line, sizeof line, "=dword:%08lx\r\n",
+                      (0x5f3e0000UL + static_cast<unsigned long>(seed)) & 0xffffffffUL);
         out += quoted(name) + line;
         break;
     case 6: {
         std::vector<uint8_t> bytes(32);
-        for (size_t b = 0; b < bytes.size(); ++b) bytes[b] = static_cast<uint8_t>(seed * 31 + static_cast<long>(b) * 17);
+        for (size_t b = 0; b < bytes.size(); ++b)
+            bytes[b] = static_cast<uint8_t>(seed * 31 + static_cast<long>(b) * 17);
         appendHex(out, name, "hex", bytes);
         break;
     }
-    case 7:
-        appendHex(out, name, "hex(2)", utf16Bytes({"%ProgramData%\\PLXBench\\" + item + ".log"}, false));
-        break;
+    case 7: appendHex(out, name, "hex(2)", utf16Bytes({"%ProgramData%\\PLXBench\\" + item + ".log"}, false)); break;
     case 8: appendHex(out, name, "hex(7)", utf16Bytes({"core", "ui", "net"}, true)); break;
     default: out += quoted(name) + "=dword:00000409\r\n"; break;
     }
@@ -337,10 +337,10 @@ int measure(const std::string& keyPath, const std::string& unchanged) {
 bool hasValue(HKEY key, const std::string& name, DWORD type, const PlxWString& data) {
     std::vector<BYTE> buffer(4096);
     DWORD gotType = 0, size = static_cast<DWORD>(buffer.size());
-    if (RegQueryValueExW(key, plxW(name).c_str(), nullptr, &gotType, buffer.data(), &size) != ERROR_SUCCESS) return false;
+    if (RegQueryValueExW(key, plxW(name).c_str(), nullptr, &gotType, buffer.data(), &size) != ERROR_SUCCESS)
+        return false;
     if (type == REG_NONE) return true;  // only that it is there
-    return gotType == type && size == data.size() * sizeof(WCHAR) &&
-           std::memcmp(buffer.data(), data.data(), size) == 0;
+    return gotType == type && size == data.size() * sizeof(WCHAR) && std::memcmp(buffer.data(), data.data(), size) == 0;
 }
 
 // --verify KEY CHANGES COUNT UNCHANGED UNCHANGED_DATA LAST_KEY LAST_VALUE:
@@ -351,7 +351,8 @@ int verify(char** arg) {
     const int changes = std::atoi(arg[1]);
     const long count = std::atol(arg[2]);
     CPLXScopedRegKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(keyPath).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, key.out()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, plxW(keyPath).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, key.out()) !=
+        ERROR_SUCCESS) {
         report("MISSING the changed key");
         return 1;
     }
@@ -451,8 +452,10 @@ public:
             char chunk[4096];
             ssize_t n = ::read(m_out, chunk, sizeof chunk);
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) m_eof = true;
-            else m_buffer.append(chunk, static_cast<size_t>(n));
+            if (n <= 0)
+                m_eof = true;
+            else
+                m_buffer.append(chunk, static_cast<size_t>(n));
         }
     }
     bool timedOut() const { return m_timedOut; }
@@ -521,8 +524,7 @@ std::string check(const Row& row, int changes, long count, double timeoutSeconds
 void printHeader() {
     std::printf("%-21s %8s %10s %11s %12s %9s %10s %9s  %s\n", "values", "size", "load", "one change", "100 changes",
                 "mean", "no-op", "exit", "check");
-    std::printf("%-21s %8s %10s %11s %12s %9s %10s %9s\n", "", "(MB)", "(ms)", "(us)", "(ms)", "(us)", "(us)",
-                "(ms)");
+    std::printf("%-21s %8s %10s %11s %12s %9s %10s %9s\n", "", "(MB)", "(ms)", "(us)", "(ms)", "(us)", "(us)", "(ms)");
 }
 
 void runRow(const Row& row) {
@@ -545,7 +547,8 @@ void runRow(const Row& row) {
     double load = 0, one = 0, hundred = 0, same = 0, last = 0;
     {
         Child child({"--measure", row.keyPath(k), row.valueName(row.unchangedValue())});
-        if (!child.started()) problem = "cannot start " + selfPath();
+        if (!child.started())
+            problem = "cannot start " + selfPath();
         else if (figure(child, "load", load, problem)) {
             std::printf(" %10.1f", load / 1e6);
             std::fflush(stdout);
@@ -571,8 +574,8 @@ void runRow(const Row& row) {
                                 problem = "exit > 600 s (killed)";
                             } else {
                                 const double exited = static_cast<double>(nowNs()) - last;
-                                std::printf(" %12.1f %9.0f %10.1f %9.2f", hundred / 1e6, hundred / 1e3 / (kNewValues - 1),
-                                            same / 1e3, exited / 1e6);
+                                std::printf(" %12.1f %9.0f %10.1f %9.2f", hundred / 1e6,
+                                            hundred / 1e3 / (kNewValues - 1), same / 1e3, exited / 1e6);
                                 std::fflush(stdout);
                                 const long values = (row.oneKey ? row.values : kValuesPerKey) + kNewValues;
                                 result = check(row, kNewValues, values, 3 * load / 1e9 + 60);
@@ -590,8 +593,10 @@ void runRow(const Row& row) {
     std::printf("  %s\n", result.c_str());
     std::fflush(stdout);
     ::unsetenv("PLX_MACHINE");
-    if (std::getenv("PLX_KEEP_MACHINE")) std::printf("%21s (machine kept in %s)\n", "", dir.c_str());
-    else plxRemoveMachineDir(dir);
+    if (std::getenv("PLX_KEEP_MACHINE"))
+        std::printf("%21s (machine kept in %s)\n", "", dir.c_str());
+    else
+        plxRemoveMachineDir(dir);
 }
 
 }  // namespace
@@ -611,11 +616,12 @@ int main(int argc, char** argv) {
 #ifndef __OPTIMIZE__
     std::printf("(built without optimisation: configure with -DCMAKE_BUILD_TYPE=Release for figures worth reading)\n");
 #endif
-    std::printf("Each row: a fresh machine whose registry.reg (UTF-16LE regedit export) holds that many values below\n"
-                "HKLM\\SOFTWARE\\PLXBench. load = the process's first registry call; one change / 100 changes (and\n"
-                "their mean) = RegSetValueExW of new values; no-op = setting a value to the data it has; exit = from\n"
-                "the last call to the end of the process; check = a fresh process saw the changes (ok, LATE: not\n"
-                "before the exit, MISSING: not after it).\n\n");
+    std::printf(
+        "Each row: a fresh machine whose registry.reg (UTF-16LE regedit export) holds that many values below\n"
+        "HKLM\\SOFTWARE\\PLXBench. load = the process's first registry call; one change / 100 changes (and\n"
+        "their mean) = RegSetValueExW of new values; no-op = setting a value to the data it has; exit = from\n"
+        "the last call to the end of the process; check = a fresh process saw the changes (ok, LATE: not\n"
+        "before the exit, MISSING: not after it).\n\n");
     printHeader();
     for (const Row& row : kRows)
         if (row.values <= maxValues) runRow(row);

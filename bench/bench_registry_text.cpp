@@ -52,8 +52,8 @@ double secondsOf(bool (*step)()) {
 }
 
 bool exportTree() {
-    return CPLXRegistryKey(HKEY_CURRENT_USER, CPLXWCharString(kTree), KEY_READ).exportKey(CPLXWCharString(kFile), 8,
-                                                                                          true);
+    return CPLXRegistryKey(HKEY_CURRENT_USER, CPLXWCharString(kTree), KEY_READ)
+        .exportKey(CPLXWCharString(kFile), 8, true);
 }
 
 bool importTree() {

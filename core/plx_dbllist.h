@@ -26,8 +26,7 @@ struct PLXHasLess<A, std::void_t<decltype(std::declval<const A&>() < std::declva
 template <class A, class = void>
 struct PLXHasGreater : std::false_type {};
 template <class A>
-struct PLXHasGreater<A, std::void_t<decltype(std::declval<const A&>() > std::declval<const A&>())>>
-    : std::true_type {};
+struct PLXHasGreater<A, std::void_t<decltype(std::declval<const A&>() > std::declval<const A&>())>> : std::true_type {};
 
 template <class A>
 bool plxElemLess(const A& a, const A& b) {

@@ -6,16 +6,12 @@ const int ARG_MAX = PLX_MESSAGE_SIZE - 1;
 // Room for any format of this file with two arguments of ARG_MAX characters.
 const int WIDE_BUFFER = 4 * PLX_MESSAGE_SIZE;
 
-LPCWSTR orUnknown(LPCWSTR szText) {
-    return szText != nullptr ? szText : TEXT("Unknown");
-}
+LPCWSTR orUnknown(LPCWSTR szText) { return szText != nullptr ? szText : TEXT("Unknown"); }
 
 // A string argument cut to what can appear in a message.
 class CMessageArg {
 public:
-    explicit CMessageArg(LPCWSTR szText) {
-        lstrcpynW(m_szText, orUnknown(szText), ARG_MAX + 1);
-    }
+    explicit CMessageArg(LPCWSTR szText) { lstrcpynW(m_szText, orUnknown(szText), ARG_MAX + 1); }
     LPCWSTR get() const { return m_szText; }
 
 private:
@@ -23,9 +19,7 @@ private:
 };
 
 // Keeps the first PLX_MESSAGE_SIZE - 1 characters of a formatted text.
-void keepMessage(LPWSTR szOut, LPCWSTR szFormatted) {
-    lstrcpynW(szOut, szFormatted, PLX_MESSAGE_SIZE);
-}
+void keepMessage(LPWSTR szOut, LPCWSTR szFormatted) { lstrcpynW(szOut, szFormatted, PLX_MESSAGE_SIZE); }
 
 // The C++ runtime's first throw in a process can reset the thread's last
 // error (seen with MinGW's runtime on Windows).  Throwing once during start-up
@@ -67,57 +61,59 @@ CPLXLogException1::CPLXLogException1(LPCWSTR szMessage, ULONG ulCode, LPCWSTR sz
     raise(szMessage, ulCode, rkErrorCode, nullptr, nullptr, szSourceFile, ulLine, bLogNow);
 }
 
-CPLXLogException1::CPLXLogException1(USHORT usOutputs, bool bLogOnDestroy) : CPLXDetailedLog(usOutputs, bLogOnDestroy) {}
+CPLXLogException1::CPLXLogException1(USHORT usOutputs, bool bLogOnDestroy)
+    : CPLXDetailedLog(usOutputs, bLogOnDestroy) {}
 
 void CPLXLogException1::raise(LPCWSTR szMessage, ULONG ulCode, ULONG ulResultKind, LPCWSTR szClassName,
                               LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine, bool bLogNow) {
-    fillRecord(PLX_LEVEL_EXCEPTION_BAD, szMessage, ulCode, ulResultKind, szClassName, szMethodName, szSourceFile, ulLine, bLogNow);
+    fillRecord(PLX_LEVEL_EXCEPTION_BAD, szMessage, ulCode, ulResultKind, szClassName, szMethodName, szSourceFile,
+               ulLine, bLogNow);
 }
 
 CPLXLogWarning::CPLXLogWarning(USHORT usOutputs, bool bLogOnDestroy) : CPLXDetailedLog(usOutputs, bLogOnDestroy) {}
 
 void CPLXLogWarning::raise(LPCWSTR szMessage, ULONG ulCode, ULONG ulResultKind, LPCWSTR szClassName,
                            LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine, bool bLogNow) {
-    fillRecord(PLX_LEVEL_WARNING, szMessage, ulCode, ulResultKind, szClassName, szMethodName, szSourceFile, ulLine, bLogNow);
+    fillRecord(PLX_LEVEL_WARNING, szMessage, ulCode, ulResultKind, szClassName, szMethodName, szSourceFile, ulLine,
+               bLogNow);
 }
 
 // Classes whose message has no arguments and whose code is fixed.
-#define PLX_DEFINE_FIXED_EXCEPTION(name, message)                                                           \
-    name::name(LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs, bool bLogNow, bool bLogOnDestroy)      \
-        : CPLXLogException1(usOutputs, bLogOnDestroy) {                                                     \
-        raise(message, PLX_NO_CODE, rkErrorCode, nullptr, nullptr, szSourceFile, ulLine, bLogNow);          \
+#define PLX_DEFINE_FIXED_EXCEPTION(name, message)                                                      \
+    name::name(LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs, bool bLogNow, bool bLogOnDestroy) \
+        : CPLXLogException1(usOutputs, bLogOnDestroy) {                                                \
+        raise(message, PLX_NO_CODE, rkErrorCode, nullptr, nullptr, szSourceFile, ulLine, bLogNow);     \
     }
 
-#define PLX_DEFINE_KEY_NAMES_EXCEPTION(name, format, kind)                                                 \
-    name::name(LPCWSTR szKeyPath, ULONG ulCode, LPCWSTR szClassName, LPCWSTR szMethodName,                 \
-               LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs, bool bLogNow, bool bLogOnDestroy)     \
-        : CPLXLogException1(usOutputs, bLogOnDestroy) {                                                    \
-        WCHAR szMessage[PLX_MESSAGE_SIZE];                                                                 \
-        plxFormatMessage(szMessage, format, szKeyPath);                                                    \
-        raise(szMessage, ulCode, kind, szClassName, szMethodName, szSourceFile, ulLine, bLogNow);          \
+#define PLX_DEFINE_KEY_NAMES_EXCEPTION(name, format, kind)                                                       \
+    name::name(LPCWSTR szKeyPath, ULONG ulCode, LPCWSTR szClassName, LPCWSTR szMethodName, LPCWSTR szSourceFile, \
+               ULONG ulLine, USHORT usOutputs, bool bLogNow, bool bLogOnDestroy)                                 \
+        : CPLXLogException1(usOutputs, bLogOnDestroy) {                                                          \
+        WCHAR szMessage[PLX_MESSAGE_SIZE];                                                                       \
+        plxFormatMessage(szMessage, format, szKeyPath);                                                          \
+        raise(szMessage, ulCode, kind, szClassName, szMethodName, szSourceFile, ulLine, bLogNow);                \
     }
 
-#define PLX_DEFINE_NAME_CODE_EXCEPTION(name, format, kind)                                                 \
-    name::name(LPCWSTR szName, ULONG ulCode, LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs,         \
-               bool bLogNow, bool bLogOnDestroy)                                                           \
-        : CPLXLogException1(usOutputs, bLogOnDestroy) {                                                    \
-        WCHAR szMessage[PLX_MESSAGE_SIZE];                                                                 \
-        plxFormatMessage(szMessage, format, szName);                                                       \
-        raise(szMessage, ulCode, kind, nullptr, nullptr, szSourceFile, ulLine, bLogNow);                   \
+#define PLX_DEFINE_NAME_CODE_EXCEPTION(name, format, kind)                                                       \
+    name::name(LPCWSTR szName, ULONG ulCode, LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs, bool bLogNow, \
+               bool bLogOnDestroy)                                                                               \
+        : CPLXLogException1(usOutputs, bLogOnDestroy) {                                                          \
+        WCHAR szMessage[PLX_MESSAGE_SIZE];                                                                       \
+        plxFormatMessage(szMessage, format, szName);                                                             \
+        raise(szMessage, ulCode, kind, nullptr, nullptr, szSourceFile, ulLine, bLogNow);                         \
     }
 
 // ---------------------------------------------------------------- memory and arguments
 
-CPLXMemAllocException::CPLXMemAllocException(LPCWSTR szVariable, LPCWSTR szSourceFile, ULONG ulLine,
-                                             USHORT usOutputs, bool bLogNow, bool bLogOnDestroy)
+CPLXMemAllocException::CPLXMemAllocException(LPCWSTR szVariable, LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs,
+                                             bool bLogNow, bool bLogOnDestroy)
     : CPLXLogException1(usOutputs, bLogOnDestroy) {
     WCHAR szMessage[PLX_MESSAGE_SIZE];
     plxFormatMessage(szMessage, TEXT("Unable to allocate memory ( %s )"), szVariable);
     raise(szMessage, PLX_NO_CODE, rkErrorCode, nullptr, nullptr, szSourceFile, ulLine, bLogNow);
 }
 
-CPLXMemoryCopyException::CPLXMemoryCopyException(ULONG ulErrno, LPCWSTR szSourceFile, ULONG ulLine,
-                                                 bool bLogOnDestroy)
+CPLXMemoryCopyException::CPLXMemoryCopyException(ULONG ulErrno, LPCWSTR szSourceFile, ULONG ulLine, bool bLogOnDestroy)
     : CPLXLogException1(PLX_OUTPUT_TEXT, bLogOnDestroy) {
     raise(TEXT("memcpy() function failed"), ulErrno, rkErrorCode, nullptr, nullptr, szSourceFile, ulLine, false);
 }
@@ -128,8 +124,8 @@ CPLXBufferInitException::CPLXBufferInitException(LPCWSTR szSourceFile, ULONG ulL
           false);
 }
 
-CPLXBadArgException::CPLXBadArgException(LPCWSTR szParameter, LPCWSTR szExplanation, LPCWSTR szSourceFile,
-                                         ULONG ulLine, USHORT usOutputs, bool bLogNow, bool bLogOnDestroy)
+CPLXBadArgException::CPLXBadArgException(LPCWSTR szParameter, LPCWSTR szExplanation, LPCWSTR szSourceFile, ULONG ulLine,
+                                         USHORT usOutputs, bool bLogNow, bool bLogOnDestroy)
     : CPLXLogException1(usOutputs, bLogOnDestroy) {
     WCHAR szMessage[PLX_MESSAGE_SIZE];
     plxFormatMessage(szMessage, TEXT("A bad argument was provided ( %s ). %s"), szParameter, szExplanation);
@@ -199,10 +195,9 @@ PLX_DEFINE_FIXED_EXCEPTION(CPLXDirectoryInitException, TEXT("CPLXDirectory objec
 PLX_DEFINE_FIXED_EXCEPTION(CPLXWindowsOSInfoInitNeededException,
                            TEXT("CPLXWindowsOSInfo construction failed. Cannot call member functions."))
 
-CPLXSIgetStoragePathException::CPLXSIgetStoragePathException(LPCWSTR szFolderName, ULONG ulCode,
-                                                             LPCWSTR szClassName, LPCWSTR szMethodName,
-                                                             LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs,
-                                                             bool bLogNow, bool bLogOnDestroy)
+CPLXSIgetStoragePathException::CPLXSIgetStoragePathException(LPCWSTR szFolderName, ULONG ulCode, LPCWSTR szClassName,
+                                                             LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine,
+                                                             USHORT usOutputs, bool bLogNow, bool bLogOnDestroy)
     : CPLXLogException1(usOutputs, bLogOnDestroy) {
     // The reason by the shell's code: E_FAIL (or S_FALSE) and E_INVALIDARG have their own words.
     WCHAR szShellError[PLX_MESSAGE_SIZE];
@@ -240,8 +235,8 @@ CPLXMessageBoxInitException::CPLXMessageBoxInitException(ULONG ulCode, LPCWSTR s
 
 // ---------------------------------------------------------------- warnings
 
-CMemDestroyFailWarning::CMemDestroyFailWarning(LPCWSTR szVariable, LPCWSTR szSourceFile, ULONG ulLine,
-                                               USHORT usOutputs, bool bLogNow, bool bLogOnDestroy)
+CMemDestroyFailWarning::CMemDestroyFailWarning(LPCWSTR szVariable, LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs,
+                                               bool bLogNow, bool bLogOnDestroy)
     : CPLXLogWarning(usOutputs, bLogOnDestroy) {
     WCHAR szMessage[PLX_MESSAGE_SIZE];
     plxFormatMessage(szMessage, TEXT("Unable to free memory ( %s )"), szVariable);
@@ -265,9 +260,9 @@ CPLXRegCloseKeyWarning::CPLXRegCloseKeyWarning(LPCWSTR szKeyPath, ULONG ulCode, 
     raise(szMessage, ulCode, rkErrorCode, szClassName, szMethodName, szSourceFile, ulLine, bLogNow);
 }
 
-CPLXRegKeyAlreadyOpenWarning::CPLXRegKeyAlreadyOpenWarning(LPCWSTR szKeyPath, LPCWSTR szClassName,
-                                                           LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine,
-                                                           USHORT usOutputs, bool bLogNow, bool bLogOnDestroy)
+CPLXRegKeyAlreadyOpenWarning::CPLXRegKeyAlreadyOpenWarning(LPCWSTR szKeyPath, LPCWSTR szClassName, LPCWSTR szMethodName,
+                                                           LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs,
+                                                           bool bLogNow, bool bLogOnDestroy)
     : CPLXLogWarning(usOutputs, bLogOnDestroy) {
     WCHAR szMessage[PLX_MESSAGE_SIZE];
     plxFormatMessage(szMessage, TEXT("Registry key is already open ( %s )"), szKeyPath);
@@ -288,8 +283,7 @@ CPLXProfileCutWarning::CPLXProfileCutWarning(LPCWSTR szSection, LPCWSTR szKeyNam
 
 CPLXProfileSectionTooLargeWarning::CPLXProfileSectionTooLargeWarning(LPCWSTR szSection, ULONG ulReadUnits,
                                                                      LPCWSTR szSourceFile, ULONG ulLine,
-                                                                     USHORT usOutputs, bool bLogNow,
-                                                                     bool bLogOnDestroy)
+                                                                     USHORT usOutputs, bool bLogNow, bool bLogOnDestroy)
     : CPLXLogWarning(usOutputs, bLogOnDestroy) {
     WCHAR szMessage[PLX_MESSAGE_SIZE];
     plxFormatMessageNumber(szMessage,

@@ -49,9 +49,9 @@ void plxFormatMessage(LPWSTR szOut, LPCWSTR szFormat, LPCWSTR szArg1, LPCWSTR sz
 void plxFormatMessageNumber(LPWSTR szOut, LPCWSTR szFormat, LONG lNumber, LPCWSTR szArg = nullptr);
 
 // Declares a class raised with only source position and control values.
-#define PLX_DECLARE_FIXED_EXCEPTION(name)                                                           \
-    class name : public CPLXLogException1 {                                                         \
-    public:                                                                                         \
+#define PLX_DECLARE_FIXED_EXCEPTION(name)                                                             \
+    class name : public CPLXLogException1 {                                                           \
+    public:                                                                                           \
         name(LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs, bool bLogNow, bool bLogOnDestroy); \
     }
 
@@ -86,8 +86,8 @@ PLX_DECLARE_FIXED_EXCEPTION(CPLXIndexOutOfBoundsException);
 // Built by catch-all handlers with errno or the last error.
 class CPLXUnhandledExceptionException : public CPLXLogException1 {
 public:
-    CPLXUnhandledExceptionException(ULONG ulCode, LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs,
-                                    bool bLogNow, bool bLogOnDestroy);
+    CPLXUnhandledExceptionException(ULONG ulCode, LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs, bool bLogNow,
+                                    bool bLogOnDestroy);
 };
 
 // ---------------------------------------------------------------- registry
@@ -97,16 +97,16 @@ PLX_DECLARE_FIXED_EXCEPTION(CPLXRegKeyInitException);
 class CPLXRegValueSetException : public CPLXLogException1 {
 public:
     CPLXRegValueSetException(LPCWSTR szKeyPath, LPCWSTR szValueName, ULONG ulCode, LPCWSTR szClassName,
-                             LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs,
-                             bool bLogNow, bool bLogOnDestroy);
+                             LPCWSTR szMethodName, LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs, bool bLogNow,
+                             bool bLogOnDestroy);
 };
 
 // Registry failures that name the key and the raising class and operation.
-#define PLX_DECLARE_KEY_NAMES_EXCEPTION(name)                                                              \
-    class name : public CPLXLogException1 {                                                                \
-    public:                                                                                                \
+#define PLX_DECLARE_KEY_NAMES_EXCEPTION(name)                                                                  \
+    class name : public CPLXLogException1 {                                                                    \
+    public:                                                                                                    \
         name(LPCWSTR szKeyPath, ULONG ulCode, LPCWSTR szClassName, LPCWSTR szMethodName, LPCWSTR szSourceFile, \
-             ULONG ulLine, USHORT usOutputs, bool bLogNow, bool bLogOnDestroy);                            \
+             ULONG ulLine, USHORT usOutputs, bool bLogNow, bool bLogOnDestroy);                                \
     }
 
 PLX_DECLARE_KEY_NAMES_EXCEPTION(CPLXRegEnumKeyException);
@@ -116,11 +116,11 @@ PLX_DECLARE_KEY_NAMES_EXCEPTION(CPLXRegSaveKeyException);
 PLX_DECLARE_KEY_NAMES_EXCEPTION(CPLXRegRestoreKeyException);
 
 // Failures that name one object and carry a Windows error.
-#define PLX_DECLARE_NAME_CODE_EXCEPTION(name)                                                            \
-    class name : public CPLXLogException1 {                                                              \
-    public:                                                                                              \
+#define PLX_DECLARE_NAME_CODE_EXCEPTION(name)                                                                  \
+    class name : public CPLXLogException1 {                                                                    \
+    public:                                                                                                    \
         name(LPCWSTR szName, ULONG ulCode, LPCWSTR szSourceFile, ULONG ulLine, USHORT usOutputs, bool bLogNow, \
-             bool bLogOnDestroy);                                                                        \
+             bool bLogOnDestroy);                                                                              \
     }
 
 PLX_DECLARE_NAME_CODE_EXCEPTION(CPLXRegQueryInfoKeyException);
@@ -129,9 +129,9 @@ PLX_DECLARE_NAME_CODE_EXCEPTION(CPLXRegQueryMultipleValuesException);
 // ---------------------------------------------------------------- system utilities
 
 PLX_DECLARE_FIXED_EXCEPTION(CPLXUnknownVariableNameException);
-PLX_DECLARE_NAME_CODE_EXCEPTION(CPLXOpenProcessTokenException);      // handle name
-PLX_DECLARE_NAME_CODE_EXCEPTION(CPLXLookupPrivilegeValueException);  // privilege name
-PLX_DECLARE_NAME_CODE_EXCEPTION(CPLXAdjustTokenPrivilegesException); // handle name
+PLX_DECLARE_NAME_CODE_EXCEPTION(CPLXOpenProcessTokenException);       // handle name
+PLX_DECLARE_NAME_CODE_EXCEPTION(CPLXLookupPrivilegeValueException);   // privilege name
+PLX_DECLARE_NAME_CODE_EXCEPTION(CPLXAdjustTokenPrivilegesException);  // handle name
 
 class CPLXWritePrivateProfileStringException : public CPLXLogException1 {
 public:
@@ -195,8 +195,8 @@ public:
 // A profile read that filled its whole buffer: the data may be cut, so it is not used.
 class CPLXProfileCutWarning : public CPLXLogWarning {
 public:
-    CPLXProfileCutWarning(LPCWSTR szSection, LPCWSTR szKeyName, ULONG ulBufferUnits, LPCWSTR szSourceFile,
-                          ULONG ulLine, USHORT usOutputs, bool bLogNow, bool bLogOnDestroy);
+    CPLXProfileCutWarning(LPCWSTR szSection, LPCWSTR szKeyName, ULONG ulBufferUnits, LPCWSTR szSourceFile, ULONG ulLine,
+                          USHORT usOutputs, bool bLogNow, bool bLogOnDestroy);
 };
 
 // A profile section written with more lines than one read takes: it cannot be read back whole.

@@ -26,36 +26,33 @@ void selectOccurrences(ULONG n, ULONG ulOccurrance, ULONG subStringMode, LPCWSTR
     ulPasses = 0;
     ulNumber = 1;
     switch (subStringMode) {
-        case ssmAll:
-            ulPasses = n;
-            break;
-        case ssmOccur:
-            if (ulOccurrance == 0) {
-                throw CPLXBadArgException(TEXT("ulOccurrance"),
-                                          TEXT("ssmOccur mode requires ulOccurrance to be greater than 0"), PLX_SRC,
-                                          PLX_LOG_NOW);
-            }
-            if (ulOccurrance > n) {
-                throw CPLXBadArgException(TEXT("ulOccurrance"), szOccurBeyond, PLX_SRC, PLX_LOG_NOW);
-            }
-            ulPasses = 1;
-            ulNumber = ulOccurrance;
-            break;
-        case ssmNum:
-            if (ulOccurrance == 0) {
-                throw CPLXBadArgException(TEXT("ulOccurrance"),
-                                          TEXT("ssmNum mode requires ulOccurrance to be greater than 0"), PLX_SRC,
-                                          PLX_LOG_NOW);
-            }
-            if (ulOccurrance > n) {
-                throw CPLXBadArgException(TEXT("ulOccurrance"),
-                                          TEXT("there aren't enough strings to accommodate ulOccurrance"), PLX_SRC,
-                                          PLX_LOG_NOW);
-            }
-            ulPasses = ulOccurrance;
-            break;
-        default:
-            throw CPLXBadArgException(TEXT("subStringMode"), TEXT("invalid mode"), PLX_SRC, PLX_LOG_NOW);
+    case ssmAll: ulPasses = n; break;
+    case ssmOccur:
+        if (ulOccurrance == 0) {
+            throw CPLXBadArgException(TEXT("ulOccurrance"),
+                                      TEXT("ssmOccur mode requires ulOccurrance to be greater than 0"), PLX_SRC,
+                                      PLX_LOG_NOW);
+        }
+        if (ulOccurrance > n) {
+            throw CPLXBadArgException(TEXT("ulOccurrance"), szOccurBeyond, PLX_SRC, PLX_LOG_NOW);
+        }
+        ulPasses = 1;
+        ulNumber = ulOccurrance;
+        break;
+    case ssmNum:
+        if (ulOccurrance == 0) {
+            throw CPLXBadArgException(TEXT("ulOccurrance"),
+                                      TEXT("ssmNum mode requires ulOccurrance to be greater than 0"), PLX_SRC,
+                                      PLX_LOG_NOW);
+        }
+        if (ulOccurrance > n) {
+            throw CPLXBadArgException(TEXT("ulOccurrance"),
+                                      TEXT("there aren't enough strings to accommodate ulOccurrance"), PLX_SRC,
+                                      PLX_LOG_NOW);
+        }
+        ulPasses = ulOccurrance;
+        break;
+    default: throw CPLXBadArgException(TEXT("subStringMode"), TEXT("invalid mode"), PLX_SRC, PLX_LOG_NOW);
     }
 }
 
@@ -90,9 +87,7 @@ CPLXWCharString::CPLXWCharString(const CPLXWCharString& other) : CPLXBuffer<unsi
 
 // ---------------------------------------------------------------- storage
 
-const WCHAR* CPLXWCharString::c_str() const {
-    return isValid() ? reinterpret_cast<const WCHAR*>(m_pBuffer) : TEXT("");
-}
+const WCHAR* CPLXWCharString::c_str() const { return isValid() ? reinterpret_cast<const WCHAR*>(m_pBuffer) : TEXT(""); }
 
 ULONG CPLXWCharString::getLength() const {
     ULONG ulLength = 0;
@@ -245,9 +240,7 @@ CPLXWCharString& CPLXWCharString::operator+=(const CPLXWCharString& other) {
     PLX_CATCH_ALL_RETURN(*this)
 }
 
-CPLXWCharString operator+(const WCHAR* szLeft, const CPLXWCharString& right) {
-    return CPLXWCharString(szLeft) + right;
-}
+CPLXWCharString operator+(const WCHAR* szLeft, const CPLXWCharString& right) { return CPLXWCharString(szLeft) + right; }
 
 // ---------------------------------------------------------------- comparison
 
@@ -344,8 +337,7 @@ bool CPLXWCharString::findImpl(const CPLXWCharString& subString, ULONG ulOccurra
     return false;
 }
 
-bool CPLXWCharString::find(const CPLXWCharString& subString, ULONG ulOccurrance, ULONG direction,
-                           ULONG& ulPos) const {
+bool CPLXWCharString::find(const CPLXWCharString& subString, ULONG ulOccurrance, ULONG direction, ULONG& ulPos) const {
     try {
         return findImpl(subString, ulOccurrance, direction, ulPos);
     } catch (CPLXBadArgException& e) {
@@ -500,8 +492,8 @@ bool CPLXWCharString::deleteRange(ULONG ulStartPos, ULONG ulEndPos, bool bDelete
         }
         ULONG ulLength = getLength();
         if (ulStartPos >= ulLength) {
-            throw CPLXBadArgException(TEXT("ulStartPos"), TEXT("start position is past the end of the string"),
-                                      PLX_SRC, PLX_LOG_NOW);
+            throw CPLXBadArgException(TEXT("ulStartPos"), TEXT("start position is past the end of the string"), PLX_SRC,
+                                      PLX_LOG_NOW);
         }
         if (ulEndPos >= ulLength) {
             throw CPLXBadArgException(TEXT("ulEndPos"), TEXT("end position is past the end of the string"), PLX_SRC,
@@ -557,9 +549,9 @@ bool CPLXWCharString::extractInside(CPLXWCharString& out, ULONG ulStartPos, ULON
     PLX_CATCH_ALL_RETURN(false)
 }
 
-bool CPLXWCharString::extractBetween(CPLXWCharString& out, const CPLXWCharString& startString,
-                                     ULONG ulStartOccurrance, const CPLXWCharString& endString, ULONG ulEndOccurrance,
-                                     bool bIncludeStart, bool bIncludeEnd) const {
+bool CPLXWCharString::extractBetween(CPLXWCharString& out, const CPLXWCharString& startString, ULONG ulStartOccurrance,
+                                     const CPLXWCharString& endString, ULONG ulEndOccurrance, bool bIncludeStart,
+                                     bool bIncludeEnd) const {
     try {
         ULONG p1 = 0;
         ULONG p2 = 0;
@@ -577,8 +569,7 @@ bool CPLXWCharString::extractBetween(CPLXWCharString& out, const CPLXWCharString
 
 // ---------------------------------------------------------------- cutting at an occurrence
 
-bool CPLXWCharString::cutAt(const CPLXWCharString& subString, ULONG ulOccurrance, ULONG direction,
-                            bool bCutDelimiter) {
+bool CPLXWCharString::cutAt(const CPLXWCharString& subString, ULONG ulOccurrance, ULONG direction, bool bCutDelimiter) {
     try {
         if (!validDirection(direction)) {
             return false;
@@ -597,8 +588,8 @@ bool CPLXWCharString::cutAt(const CPLXWCharString& subString, ULONG ulOccurrance
     PLX_CATCH_ALL_RETURN(false)
 }
 
-bool CPLXWCharString::parse(CPLXWCharString& out, const CPLXWCharString& subString, ULONG ulOccurrance,
-                            ULONG parseMode, bool bIncludeDelimiter) const {
+bool CPLXWCharString::parse(CPLXWCharString& out, const CPLXWCharString& subString, ULONG ulOccurrance, ULONG parseMode,
+                            bool bIncludeDelimiter) const {
     try {
         if (!isValid()) {
             return false;
@@ -650,8 +641,7 @@ bool CPLXWCharString::getToken(CPLXWCharString& out, const CPLXWCharString& deli
             } else {
                 ULONG ulEndFromEnd = 0;
                 bFound = source.getOppositeOccurrence(delimiter, ulOccurrance, pmFromStart, ulEndFromEnd) &&
-                         source.extractBetween(out, delimiter, ulOccurrance - 1, delimiter, ulEndFromEnd, false,
-                                               false);
+                         source.extractBetween(out, delimiter, ulOccurrance - 1, delimiter, ulEndFromEnd, false, false);
             }
         } else if (tokenMode == tmEnclosed) {
             if (ulOccurrance >= d) {
@@ -753,8 +743,8 @@ bool CPLXWCharString::removeString(const CPLXWCharString& string, ULONG ulOccurr
     PLX_CATCH_ALL_RETURN(false)
 }
 
-bool CPLXWCharString::replace(const CPLXWCharString& oldString, const CPLXWCharString& newString,
-                              ULONG ulOccurrance, ULONG subStringMode) {
+bool CPLXWCharString::replace(const CPLXWCharString& oldString, const CPLXWCharString& newString, ULONG ulOccurrance,
+                              ULONG subStringMode) {
     try {
         if (!isValid()) {
             return false;

@@ -60,11 +60,11 @@ public:
     CPLXWCharString(const CPLXBuffer<unsigned short>& buffer);  // terminated and compacted
     CPLXWCharString(const CPLXWCharString& other);              // same element count
     // The decimal form of a signed 32-bit value (any integer type but WCHAR and bool).
-    template <class I, typename std::enable_if<std::is_integral<I>::value && !std::is_same<I, bool>::value &&
-                                                   !std::is_same<I, char>::value && !std::is_same<I, wchar_t>::value &&
-                                                   !std::is_same<I, char16_t>::value &&
-                                                   !std::is_same<I, char32_t>::value,
-                                               int>::type = 0>
+    template <class I,
+              typename std::enable_if<std::is_integral<I>::value && !std::is_same<I, bool>::value &&
+                                          !std::is_same<I, char>::value && !std::is_same<I, wchar_t>::value &&
+                                          !std::is_same<I, char16_t>::value && !std::is_same<I, char32_t>::value,
+                                      int>::type = 0>
     explicit CPLXWCharString(I lValue) : CPLXBuffer<unsigned short>() {
         initNumber(static_cast<ULONG>(lValue), nsDec, 0, false);
     }
@@ -145,9 +145,8 @@ public:
                   ULONG tokenMode = ::tmSeparated, const CPLXFlags& trimSides = CPLXFlags(0),
                   const CPLXFlags& trimChars = CPLXFlags(0)) const;
     // All tokens into list, tagged with their 0-based index; true when any.
-    bool split(CPLXDblList<CPLXWCharString>& list, const CPLXWCharString& delimiter,
-               ULONG tokenMode = ::tmSeparated, const CPLXFlags& trimSides = CPLXFlags(0),
-               const CPLXFlags& trimChars = CPLXFlags(0)) const;
+    bool split(CPLXDblList<CPLXWCharString>& list, const CPLXWCharString& delimiter, ULONG tokenMode = ::tmSeparated,
+               const CPLXFlags& trimSides = CPLXFlags(0), const CPLXFlags& trimChars = CPLXFlags(0)) const;
 
     // ------------------------------------------------------------ editing
     // Inserts before ulPos (0: in front, getLength(): at the end).

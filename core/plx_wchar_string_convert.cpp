@@ -25,9 +25,7 @@ bool isBlank(unsigned short usUnit, ULONG ulSelected) {
 bool isDecDigit(unsigned short u) { return u >= '0' && u <= '9'; }
 bool isBinDigit(unsigned short u) { return u == '0' || u == '1'; }
 bool isOctDigit(unsigned short u) { return u >= '0' && u <= '7'; }
-bool isHexDigit(unsigned short u) {
-    return isDecDigit(u) || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
-}
+bool isHexDigit(unsigned short u) { return isDecDigit(u) || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F'); }
 unsigned short lowerUnit(unsigned short u) { return (u >= 'A' && u <= 'Z') ? static_cast<unsigned short>(u + 32) : u; }
 
 ULONG hexValue(unsigned short u) {
@@ -87,21 +85,21 @@ bool CPLXWCharString::formatNumber(ULONG ulValue, ULONG asNumberSystem, USHORT u
     ULONG ulBits = 0;
     unsigned short usMarker = 0;
     switch (asNumberSystem) {
-        case nsHex:
-            ulBits = 4;
-            usMarker = 'x';
-            break;
-        case nsBin:
-            ulBits = 1;
-            usMarker = 'b';
-            break;
-        case nsOct:
-            ulBits = 3;
-            usMarker = 'o';
-            break;
-        default:
-            throw CPLXBadArgException(TEXT("asNumberSystem"), TEXT("mode isn't supported, must be hex,bin,or oct"),
-                                      PLX_SRC, PLX_LOG_NOW);
+    case nsHex:
+        ulBits = 4;
+        usMarker = 'x';
+        break;
+    case nsBin:
+        ulBits = 1;
+        usMarker = 'b';
+        break;
+    case nsOct:
+        ulBits = 3;
+        usMarker = 'o';
+        break;
+    default:
+        throw CPLXBadArgException(TEXT("asNumberSystem"), TEXT("mode isn't supported, must be hex,bin,or oct"), PLX_SRC,
+                                  PLX_LOG_NOW);
     }
     ULONG ulNatural = 1;
     while (ulNatural * ulBits < 32 && (ulValue >> (ulNatural * ulBits)) != 0) {
@@ -447,8 +445,7 @@ bool plxDecimalToLong(const WCHAR* pText, ULONG ulLength, LONG& lValue) {
         return false;
     }
     if (bNegative) {
-        lValue = ullMagnitude >= ullLimit ? static_cast<LONG>(-2147483647 - 1)
-                                          : -static_cast<LONG>(ullMagnitude);
+        lValue = ullMagnitude >= ullLimit ? static_cast<LONG>(-2147483647 - 1) : -static_cast<LONG>(ullMagnitude);
     } else {
         lValue = ullMagnitude >= ullLimit ? static_cast<LONG>(2147483647) : static_cast<LONG>(ullMagnitude);
     }
@@ -492,36 +489,35 @@ bool CPLXWCharString::parseDigits(ULONG& ulValue, ULONG asNumberSystem) const {
     const WCHAR* szMessage = nullptr;
     CPLXWCharString digits(*this);
     switch (asNumberSystem) {
-        case nsHex:
-            pDigit = isHexDigit;
-            ulLimit = 8;
-            ulBits = 4;
-            szMessage = TEXT("too many hex digits in string - will overflow unsigned long value");
-            if (!(getLength() != 0 && isHexDigits()) && !isHexNotation()) {
-                return false;
-            }
-            break;
-        case nsOct:
-            pDigit = isOctDigit;
-            ulLimit = 12;
-            ulBits = 3;
-            szMessage = TEXT("too many octal digits in string - will overflow unsigned long value");
-            if (!(getLength() != 0 && isOctalDigits()) && !isOctalNotation()) {
-                return false;
-            }
-            break;
-        case nsBin:
-            pDigit = isBinDigit;
-            ulLimit = 32;
-            ulBits = 1;
-            szParameter = TEXT("this");
-            szMessage = TEXT("too many binary digits in string - will overflow unsigned long value");
-            if (!(getLength() != 0 && isBinaryDigits()) && !isBinaryNotation()) {
-                return false;
-            }
-            break;
-        default:
+    case nsHex:
+        pDigit = isHexDigit;
+        ulLimit = 8;
+        ulBits = 4;
+        szMessage = TEXT("too many hex digits in string - will overflow unsigned long value");
+        if (!(getLength() != 0 && isHexDigits()) && !isHexNotation()) {
             return false;
+        }
+        break;
+    case nsOct:
+        pDigit = isOctDigit;
+        ulLimit = 12;
+        ulBits = 3;
+        szMessage = TEXT("too many octal digits in string - will overflow unsigned long value");
+        if (!(getLength() != 0 && isOctalDigits()) && !isOctalNotation()) {
+            return false;
+        }
+        break;
+    case nsBin:
+        pDigit = isBinDigit;
+        ulLimit = 32;
+        ulBits = 1;
+        szParameter = TEXT("this");
+        szMessage = TEXT("too many binary digits in string - will overflow unsigned long value");
+        if (!(getLength() != 0 && isBinaryDigits()) && !isBinaryNotation()) {
+            return false;
+        }
+        break;
+    default: return false;
     }
     digits.removeNotationMarker();
     ULONG ulLength = digits.getLength();

@@ -51,14 +51,12 @@ CPLXLogRecord& CPLXLogRecord::operator=(const CPLXLogRecord& other) {
     return *this;
 }
 
-CPLXLogRecord::~CPLXLogRecord() {
-    freeTexts();
-}
+CPLXLogRecord::~CPLXLogRecord() { freeTexts(); }
 
 void CPLXLogRecord::freeTexts() {
     LPWSTR* fields[] = {&m_szMessage, &m_szAppName, &m_szLogFile, &m_szClassName, &m_szMethodName, &m_szSourceFile};
     for (LPWSTR* pField : fields) {
-        delete[] *pField;
+        delete[] * pField;
         *pField = nullptr;
     }
 }

@@ -6,40 +6,25 @@
 
 namespace {
 
-bool isEmpty(LPCWSTR szText) {
-    return szText == nullptr || szText[0] == 0;
-}
+bool isEmpty(LPCWSTR szText) { return szText == nullptr || szText[0] == 0; }
 
 }  // namespace
 
 LPCWSTR plxLevelName(ULONG ulLevel) {
     switch (ulLevel) {
-        case PLX_LEVEL_CRITICAL:
-            return TEXT("CRITICAL");
-        case PLX_LEVEL_EXCEPTION_BAD:
-            return TEXT("EXCEPTION_BAD");
-        case PLX_LEVEL_EXCEPTION_OK:
-            return TEXT("EXCEPTION_OK");
-        case PLX_LEVEL_ERROR:
-            return TEXT("ERROR");
-        case PLX_LEVEL_WARNING:
-            return TEXT("WARNING");
-        case PLX_LEVEL_DEBUG:
-            return TEXT("DEBUG");
-        case PLX_LEVEL_INFORMATION:
-            return TEXT("INFORMATION");
-        case PLX_LEVEL_NOTIFICATION:
-            return TEXT("NOTIFICATION");
-        case PLX_LEVEL_ENTRY:
-            return TEXT("ENTRY");
-        case PLX_LEVEL_EXIT:
-            return TEXT("EXIT");
-        case PLX_LEVEL_SUCCESS:
-            return TEXT("SUCCESS");
-        case PLX_LEVEL_FAILURE:
-            return TEXT("FAILURE");
-        default:
-            return TEXT("UNSPECIFIED");
+    case PLX_LEVEL_CRITICAL: return TEXT("CRITICAL");
+    case PLX_LEVEL_EXCEPTION_BAD: return TEXT("EXCEPTION_BAD");
+    case PLX_LEVEL_EXCEPTION_OK: return TEXT("EXCEPTION_OK");
+    case PLX_LEVEL_ERROR: return TEXT("ERROR");
+    case PLX_LEVEL_WARNING: return TEXT("WARNING");
+    case PLX_LEVEL_DEBUG: return TEXT("DEBUG");
+    case PLX_LEVEL_INFORMATION: return TEXT("INFORMATION");
+    case PLX_LEVEL_NOTIFICATION: return TEXT("NOTIFICATION");
+    case PLX_LEVEL_ENTRY: return TEXT("ENTRY");
+    case PLX_LEVEL_EXIT: return TEXT("EXIT");
+    case PLX_LEVEL_SUCCESS: return TEXT("SUCCESS");
+    case PLX_LEVEL_FAILURE: return TEXT("FAILURE");
+    default: return TEXT("UNSPECIFIED");
     }
 }
 
@@ -179,9 +164,7 @@ CPLXDetailedLog::~CPLXDetailedLog() {
     }
 }
 
-bool CPLXDetailedLog::logNow() {
-    return write();
-}
+bool CPLXDetailedLog::logNow() { return write(); }
 
 bool CPLXDetailedLog::passesFilter(CPLXLogRecord& record) {
     if (!passesLevelFilter(record)) {
@@ -230,9 +213,7 @@ CPLXSimpleLog::~CPLXSimpleLog() {
     }
 }
 
-bool CPLXSimpleLog::logNow() {
-    return write();
-}
+bool CPLXSimpleLog::logNow() { return write(); }
 
 bool CPLXSimpleLog::write() {
     CPLXErrorStateGuard keepErrors;

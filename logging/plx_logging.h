@@ -107,8 +107,8 @@ protected:
 
 class CPLXSimpleLog : public CPLXLogging {
 public:
-    CPLXSimpleLog(ULONG ulLevel, LPCWSTR szMessage, ULONG ulCode, ULONG ulResultKind, bool bLogNow,
-                  bool bLogOnDestroy, USHORT usOutputs, LPCWSTR szAppName = nullptr, LPCWSTR szLogFile = nullptr);
+    CPLXSimpleLog(ULONG ulLevel, LPCWSTR szMessage, ULONG ulCode, ULONG ulResultKind, bool bLogNow, bool bLogOnDestroy,
+                  USHORT usOutputs, LPCWSTR szAppName = nullptr, LPCWSTR szLogFile = nullptr);
     CPLXSimpleLog(const CPLXSimpleLog& other) = default;
     CPLXSimpleLog& operator=(const CPLXSimpleLog& other) = default;
     ~CPLXSimpleLog() override;

@@ -100,25 +100,13 @@ bool CPLXLoggingConfig::getOutputTarget(USHORT usOutput, void* pBuffer, DWORD ul
     }
     LPCWSTR szValueName = nullptr;
     switch (usOutput) {
-        case 0x01:
-            szValueName = TEXT("TextOutput");
-            break;
-        case 0x02:
-            szValueName = TEXT("XMLOutput");
-            break;
-        case 0x04:
-            szValueName = TEXT("ServerOutput");
-            break;
-        case 0x08:
-            szValueName = TEXT("HTMLOutput");
-            break;
-        case 0x10:
-            return true;  // an output without a target
-        case 0x20:
-            szValueName = TEXT("UnknownOutput");
-            break;
-        default:
-            return false;
+    case 0x01: szValueName = TEXT("TextOutput"); break;
+    case 0x02: szValueName = TEXT("XMLOutput"); break;
+    case 0x04: szValueName = TEXT("ServerOutput"); break;
+    case 0x08: szValueName = TEXT("HTMLOutput"); break;
+    case 0x10: return true;  // an output without a target
+    case 0x20: szValueName = TEXT("UnknownOutput"); break;
+    default: return false;
     }
     return readLogValue(szValueName, pBuffer, ulByteSize);
 }

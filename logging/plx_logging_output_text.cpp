@@ -12,9 +12,7 @@ namespace {
 const int MAX_LOG_PATH = 512;
 const int TARGET_CHARS = 256;
 
-bool isEmpty(LPCWSTR szText) {
-    return szText == nullptr || szText[0] == 0;
-}
+bool isEmpty(LPCWSTR szText) { return szText == nullptr || szText[0] == 0; }
 
 // Decimal digits of a number, at least nMinDigits of them, padded in front.
 void formatDecimal(ULONG ulValue, WCHAR (&szText)[12], int nMinDigits = 1, WCHAR chPad = '0') {
@@ -140,38 +138,37 @@ void addMessage(CLogLine& line, const CPLXLogRecord& record) {
 void addResult(CLogLine& line, const CPLXLogRecord& record, bool bFull) {
     bool bExit = record.m_ulLevel == PLX_LEVEL_EXIT;
     switch (record.m_ulResultKind) {
-        case rkErrorCode:
-            if (record.m_ulCode != 0 && record.m_ulCode != PLX_NO_CODE) {
-                line.add(TEXT("<Error: "));
-                line.addHex(record.m_ulCode);
-                line.add(TEXT("> "));
-            }
-            break;
-        case rkSuccess:
-            if (bExit) {
-                if (record.m_ulCode != 0) {
-                    line.add(bFull ? TEXT("<Passed> ") : TEXT("<Passed>"));
-                } else {
-                    line.add(bFull ? TEXT("<Failed> ") : TEXT("<Failed>"));
-                }
-            }
-            break;
-        case rkLogical:
-            if (bExit) {
-                if (record.m_ulCode != 0) {
-                    line.add(bFull ? TEXT("<Passed> ") : TEXT("<Passed>"));
-                } else {
-                    line.add(bFull ? TEXT("<Failed Logical Result> ") : TEXT("<Failed Comparison>"));
-                }
-            }
-            break;
-        case rkReturnCode:
-            line.add(TEXT("<Return Code: "));
+    case rkErrorCode:
+        if (record.m_ulCode != 0 && record.m_ulCode != PLX_NO_CODE) {
+            line.add(TEXT("<Error: "));
             line.addHex(record.m_ulCode);
             line.add(TEXT("> "));
-            break;
-        default:
-            break;
+        }
+        break;
+    case rkSuccess:
+        if (bExit) {
+            if (record.m_ulCode != 0) {
+                line.add(bFull ? TEXT("<Passed> ") : TEXT("<Passed>"));
+            } else {
+                line.add(bFull ? TEXT("<Failed> ") : TEXT("<Failed>"));
+            }
+        }
+        break;
+    case rkLogical:
+        if (bExit) {
+            if (record.m_ulCode != 0) {
+                line.add(bFull ? TEXT("<Passed> ") : TEXT("<Passed>"));
+            } else {
+                line.add(bFull ? TEXT("<Failed Logical Result> ") : TEXT("<Failed Comparison>"));
+            }
+        }
+        break;
+    case rkReturnCode:
+        line.add(TEXT("<Return Code: "));
+        line.addHex(record.m_ulCode);
+        line.add(TEXT("> "));
+        break;
+    default: break;
     }
 }
 
@@ -223,8 +220,7 @@ public:
     // The log often lies in a folder that standard users may write to: a
     // link planted under its name is never written through.
     bool open(LPCWSTR szPath) {
-        m_file.reset(
-            plxCreateFileNoLink(szPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0));
+        m_file.reset(plxCreateFileNoLink(szPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0));
         if (!m_file.isValid()) {
             SetLastError(ERROR_SUCCESS);
             m_file.reset(
@@ -289,13 +285,9 @@ void numberedName(LPCWSTR szPath, ULONG ulNumber, WCHAR (&szName)[MAX_LOG_PATH +
 
 }  // namespace
 
-bool CPLXLoggingOutputText::writeEntry(CPLXLogRecord& record) {
-    return write(record, true);
-}
+bool CPLXLoggingOutputText::writeEntry(CPLXLogRecord& record) { return write(record, true); }
 
-bool CPLXLoggingOutputText::writeShortEntry(CPLXLogRecord& record) {
-    return write(record, false);
-}
+bool CPLXLoggingOutputText::writeShortEntry(CPLXLogRecord& record) { return write(record, false); }
 
 bool CPLXLoggingOutputText::write(CPLXLogRecord& record, bool bFull) {
     try {

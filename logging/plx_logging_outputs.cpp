@@ -40,14 +40,8 @@ bool CPLXLoggingOutputs::dispatch(USHORT usOutputs, CPLXLogRecord& record, bool 
     return bResult;
 }
 
-bool CPLXLoggingOutputXML::writeEntry(CPLXLogRecord&) {
-    return false;
-}
+bool CPLXLoggingOutputXML::writeEntry(CPLXLogRecord&) { return false; }
 
-bool CPLXLoggingOutputServer::writeEntry(CPLXLogRecord&) {
-    return false;
-}
+bool CPLXLoggingOutputServer::writeEntry(CPLXLogRecord&) { return false; }
 
-bool CPLXLoggingOutputUnknown::writeEntry(CPLXLogRecord&) {
-    return false;
-}
+bool CPLXLoggingOutputUnknown::writeEntry(CPLXLogRecord&) { return false; }

@@ -32,9 +32,7 @@ CPLXMethodTrace::CPLXMethodTrace(LPCWSTR szClassName, LPCWSTR szMethodName, LPCW
     }
 }
 
-CPLXMethodTrace::~CPLXMethodTrace() {
-    delete m_pEntry;
-}
+CPLXMethodTrace::~CPLXMethodTrace() { delete m_pEntry; }
 
 void CPLXMethodTrace::setResult(ULONG ulResultKind, ULONG ulCode) {
     if (m_pEntry != nullptr) {

@@ -21,7 +21,7 @@ public:
     HMODULE getModule() const { return m_hModule; }
 
 private:
-    HMODULE m_hModule;  // from GetModuleHandleW: no reference, nothing to free
+    HMODULE m_hModule;          // from GetModuleHandleW: no reference, nothing to free
     CPLXWCharString m_dllName;  // used only in messages
 };
 

@@ -62,10 +62,9 @@ CPLXCommonPolicy::CPLXCommonPolicy() : CPLXProductPolicy(CPLXPolicyADSearchPolic
     }
     for (size_t i = 0; i < rowCount(s_stringRows) && s_stringRows[i].ulID != PLX_COMMON_POLICY_END; ++i) {
         const CommonStringRow& row = s_stringRows[i];
-        addPolicySetting(CPLXPolicyStringSetting(szVendor, szProduct, row.ulID, PLX_POLICY_SOURCE_REGISTRY,
-                                                 szVersion, CPLXWCharString(row.szValueName),
-                                                 CPLXWCharString(row.szSubKey), CPLXWCharString(row.szDefault),
-                                                 row.bExpand, row.bMirror32));
+        addPolicySetting(CPLXPolicyStringSetting(szVendor, szProduct, row.ulID, PLX_POLICY_SOURCE_REGISTRY, szVersion,
+                                                 CPLXWCharString(row.szValueName), CPLXWCharString(row.szSubKey),
+                                                 CPLXWCharString(row.szDefault), row.bExpand, row.bMirror32));
     }
     plxTrace.done();
 }

@@ -11,8 +11,7 @@ public:
                            ULONG ulSource, const CPLXWCharString& szVersion, const CPLXWCharString& szValueName,
                            const CPLXWCharString& szSubKey, DWORD dwDefault, bool bMirror32);
 
-    bool getPolicy(PolicyLocation location, DWORD& out, bool bUseCache,
-                   const CPLXWCharString& szSubstitution) override;
+    bool getPolicy(PolicyLocation location, DWORD& out, bool bUseCache, const CPLXWCharString& szSubstitution) override;
     // With m_bMirror32 a successful write is repeated in the 32-bit registry view.
     bool setPolicy(PolicyLocation location, const DWORD& value, bool bCreate, const CPLXWCharString& szSubstitution,
                    bool bVolatile) override;

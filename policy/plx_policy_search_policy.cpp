@@ -57,6 +57,4 @@ PolicyLocation CPLXPolicySearchPolicy::getPolicyLocation(ULONG ulIndex) {
     PLX_CATCH_RETURN(plMachinePolicy)
 }
 
-ULONG CPLXPolicySearchPolicy::getLocationCount() const {
-    return m_lLocations.getCount();
-}
+ULONG CPLXPolicySearchPolicy::getLocationCount() const { return m_lLocations.getCount(); }

@@ -58,13 +58,12 @@ inline HKEY plxPolicyRootKey(PolicyLocation location) {
 }
 
 inline LPCWSTR plxPolicyPathTemplate(PolicyLocation location) {
-    static const LPCWSTR s_templates[6] = {
-        TEXT("Software\\Policies\\%VENDOR_NAME%\\%PRODUCT_NAME%"),
-        TEXT("Software\\Policies\\%VENDOR_NAME%\\%PRODUCT_NAME%"),
-        TEXT("Software\\Policies\\%VENDOR_NAME%\\%PRODUCT_NAME%\\User Defaults"),
-        TEXT("Software\\%VENDOR_NAME%\\%PRODUCT_NAME%"),
-        TEXT("Software\\%VENDOR_NAME%\\%PRODUCT_NAME%"),
-        TEXT("Software\\%VENDOR_NAME%\\%PRODUCT_NAME%\\User Defaults")};
+    static const LPCWSTR s_templates[6] = {TEXT("Software\\Policies\\%VENDOR_NAME%\\%PRODUCT_NAME%"),
+                                           TEXT("Software\\Policies\\%VENDOR_NAME%\\%PRODUCT_NAME%"),
+                                           TEXT("Software\\Policies\\%VENDOR_NAME%\\%PRODUCT_NAME%\\User Defaults"),
+                                           TEXT("Software\\%VENDOR_NAME%\\%PRODUCT_NAME%"),
+                                           TEXT("Software\\%VENDOR_NAME%\\%PRODUCT_NAME%"),
+                                           TEXT("Software\\%VENDOR_NAME%\\%PRODUCT_NAME%\\User Defaults")};
     return s_templates[plxPolicyLocationIndex(location)];
 }
 
@@ -156,8 +155,7 @@ public:
 
     virtual const T& getDefaultValue() { return m_tDefault; }
     // Reads the value from one location into out; true when it was found.
-    virtual bool getPolicy(PolicyLocation location, T& out, bool bUseCache,
-                           const CPLXWCharString& szSubstitution) = 0;
+    virtual bool getPolicy(PolicyLocation location, T& out, bool bUseCache, const CPLXWCharString& szSubstitution) = 0;
     virtual const CPLXWCharString& getSubKey() { return m_szSubKey; }
 
     // The value name a caller should use: the VALUE of the first entry
@@ -189,8 +187,8 @@ public:
     virtual const CPLXWCharString& getValueName() { return m_szValueName; }
     virtual void setDefaultValue(const T& tDefault) { m_tDefault = tDefault; }
     // Writes value into one location; true when it was written.
-    virtual bool setPolicy(PolicyLocation location, const T& value, bool bCreate,
-                           const CPLXWCharString& szSubstitution, bool bVolatile) = 0;
+    virtual bool setPolicy(PolicyLocation location, const T& value, bool bCreate, const CPLXWCharString& szSubstitution,
+                           bool bVolatile) = 0;
     virtual void setSubKey(const CPLXWCharString& szSubKey) { m_szSubKey = szSubKey; }
     virtual void setValueName(const CPLXWCharString& szValueName) { m_szValueName = szValueName; }
 
@@ -265,8 +263,7 @@ protected:
         return m_ulID == other.m_ulID && m_ulSource == other.m_ulSource && m_ulType == other.m_ulType &&
                m_szVendorName == other.m_szVendorName && m_szProductName == other.m_szProductName &&
                m_szVersion == other.m_szVersion && m_szValueName == other.m_szValueName &&
-               m_szSubKey == other.m_szSubKey && m_tDefault == other.m_tDefault &&
-               m_bMirror32 == other.m_bMirror32;
+               m_szSubKey == other.m_szSubKey && m_tDefault == other.m_tDefault && m_bMirror32 == other.m_bMirror32;
     }
 
     void cacheValue(const T& value) {

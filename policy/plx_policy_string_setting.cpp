@@ -11,11 +11,11 @@ CPLXPolicyStringSetting::CPLXPolicyStringSetting() : m_bExpand(false) {
 
 CPLXPolicyStringSetting::CPLXPolicyStringSetting(const CPLXWCharString& szVendorName,
                                                  const CPLXWCharString& szProductName, ULONG ulID, ULONG ulSource,
-                                                 const CPLXWCharString& szVersion,
-                                                 const CPLXWCharString& szValueName, const CPLXWCharString& szSubKey,
-                                                 const CPLXWCharString& szDefault, bool bExpand, bool bMirror32)
-    : CPLXPolicySetting<CPLXWCharString>(szVendorName, szProductName, ulID, ulSource, PLX_POLICY_TYPE_STRING,
-                                         szVersion, szValueName, szSubKey, szDefault, bMirror32),
+                                                 const CPLXWCharString& szVersion, const CPLXWCharString& szValueName,
+                                                 const CPLXWCharString& szSubKey, const CPLXWCharString& szDefault,
+                                                 bool bExpand, bool bMirror32)
+    : CPLXPolicySetting<CPLXWCharString>(szVendorName, szProductName, ulID, ulSource, PLX_POLICY_TYPE_STRING, szVersion,
+                                         szValueName, szSubKey, szDefault, bMirror32),
       m_bExpand(bExpand) {
     PLX_TRACE("CPLXPolicyStringSetting", "CPLXPolicyStringSetting");
     plxTrace.done();

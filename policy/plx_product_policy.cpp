@@ -14,8 +14,7 @@ bool findSetting(CPLXDblList<Setting>& lSettings, ULONG ulID, Setting& out) {
 
 }  // namespace
 
-CPLXProductPolicy::CPLXProductPolicy(const CPLXPolicySearchPolicy& searchOrder)
-    : CPLXPolicySearchPolicy(searchOrder) {
+CPLXProductPolicy::CPLXProductPolicy(const CPLXPolicySearchPolicy& searchOrder) : CPLXPolicySearchPolicy(searchOrder) {
     PLX_TRACE("CPLXProductPolicy", "CPLXProductPolicy");
     plxTrace.done();
 }

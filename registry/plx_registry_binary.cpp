@@ -2,9 +2,8 @@
 
 #include "plx_handlers.h"
 
-CPLXRegistryBinary::CPLXRegistryBinary(HKEY hRootKey, const CPLXWCharString& keyPath,
-                                       const CPLXWCharString& valueName, REGSAM samDesired, bool bCreate,
-                                       DWORD dwOptions)
+CPLXRegistryBinary::CPLXRegistryBinary(HKEY hRootKey, const CPLXWCharString& keyPath, const CPLXWCharString& valueName,
+                                       REGSAM samDesired, bool bCreate, DWORD dwOptions)
     : CPLXRegistryValue(hRootKey, keyPath, valueName, samDesired, bCreate, dwOptions) {}
 
 bool CPLXRegistryBinary::readRegistry() {

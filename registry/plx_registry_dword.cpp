@@ -32,8 +32,8 @@ bool CPLXRegistryDword::readRegistry() {
 
 bool CPLXRegistryDword::writeRegistry() {
     try {
-        return setRegistryValue(REG_DWORD, reinterpret_cast<const BYTE*>(&m_dwRegDwordCache),
-                                sizeof(m_dwRegDwordCache), TEXT("CPLXRegistryDword"));
+        return setRegistryValue(REG_DWORD, reinterpret_cast<const BYTE*>(&m_dwRegDwordCache), sizeof(m_dwRegDwordCache),
+                                TEXT("CPLXRegistryDword"));
     }
     PLX_CATCH_RETURN(false)
 }

@@ -38,8 +38,7 @@ bool CPLXRegistryStringExpand::expand(const CPLXWCharString& text, CPLXWCharStri
     DWORD dwNeeded = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
     if (dwNeeded == 0) return false;
     CPLXBuffer<unsigned short> expanded(dwNeeded + 1);
-    if (ExpandEnvironmentStringsW(text.c_str(), reinterpret_cast<LPWSTR>(expanded.getBuffer()), dwNeeded) !=
-        dwNeeded) {
+    if (ExpandEnvironmentStringsW(text.c_str(), reinterpret_cast<LPWSTR>(expanded.getBuffer()), dwNeeded) != dwNeeded) {
         return false;
     }
     out = expanded;

@@ -26,8 +26,7 @@ const struct {
 
 // The section name of a key: its root's name, "\" and the path.  Any handle
 // that is no other predefined root counts as HKEY_CURRENT_USER.
-CPLXWCharString sectionOf(HKEY hRootKey, const CPLXWCharString& keyPath)
-{
+CPLXWCharString sectionOf(HKEY hRootKey, const CPLXWCharString& keyPath) {
     CPLXWCharString section(TEXT("HKEY_CURRENT_USER"));
     for (const auto& root : kRootNames) {
         if (root.hRoot == hRootKey) {
@@ -35,28 +34,23 @@ CPLXWCharString sectionOf(HKEY hRootKey, const CPLXWCharString& keyPath)
             break;
         }
     }
-    if (!keyPath.beginsWith(CPLXWCharString(kBackslash)))
-        section += CPLXWCharString(kBackslash);
+    if (!keyPath.beginsWith(CPLXWCharString(kBackslash))) section += CPLXWCharString(kBackslash);
     return section + keyPath;
 }
 
 // The root key a section names; unknown names are HKEY_LOCAL_MACHINE.
-HKEY rootOf(const CPLXWCharString& rootName)
-{
+HKEY rootOf(const CPLXWCharString& rootName) {
     for (const auto& root : kRootNames) {
-        if (rootName == CPLXWCharString(root.szName))
-            return root.hRoot;
+        if (rootName == CPLXWCharString(root.szName)) return root.hRoot;
     }
     return HKEY_LOCAL_MACHINE;
 }
 
 // The text before the first occurrence of delimiter, and the text after it;
 // false when it does not occur.
-bool splitAt(const CPLXWCharString& text, const WCHAR* szDelimiter, CPLXWCharString& before, CPLXWCharString& after)
-{
+bool splitAt(const CPLXWCharString& text, const WCHAR* szDelimiter, CPLXWCharString& before, CPLXWCharString& after) {
     ULONG ulPos = 0;
-    if (!text.find(CPLXWCharString(szDelimiter), 1, CPLXWCharString::pmFromStart, ulPos))
-        return false;
+    if (!text.find(CPLXWCharString(szDelimiter), 1, CPLXWCharString::pmFromStart, ulPos)) return false;
     before = text.withoutLast(text.getLength() - ulPos);
     after = text.withoutFirst(ulPos + 1);
     return true;
@@ -66,30 +60,24 @@ CPLXWCharString quoted(const CPLXWCharString& text) { return TEXT("\"") + text +
 
 // Every byte as two upper-case hexadecimal digits, separated by blanks; an
 // odd count gains a zero byte.
-CPLXWCharString binaryText(const CPLXBuffer<unsigned char>& data)
-{
+CPLXWCharString binaryText(const CPLXBuffer<unsigned char>& data) {
     ULONG ulCount = data.getNumElems();
     CPLXBuffer<unsigned char> even(ulCount + ulCount % 2);
-    for (ULONG i = 0; i < ulCount; ++i)
-        even[i] = data[i];
+    for (ULONG i = 0; i < ulCount; ++i) even[i] = data[i];
     return plxAsciiCodeString(even.getBuffer(), even.getNumElems());
 }
 
 // The bytes of an ASCII code string, with a zero byte added to an odd count.
-CPLXBuffer<unsigned char> evenBytes(const CPLXWCharString& codes)
-{
+CPLXBuffer<unsigned char> evenBytes(const CPLXWCharString& codes) {
     CPLXBuffer<unsigned char> bytes = codes.getBufferFromAsciiCodeString();
-    if (bytes.getNumElems() % 2 == 0)
-        return bytes;
+    if (bytes.getNumElems() % 2 == 0) return bytes;
     CPLXBuffer<unsigned char> even(bytes.getNumElems() + 1);
-    for (ULONG i = 0; i < bytes.getNumElems(); ++i)
-        even[i] = bytes[i];
+    for (ULONG i = 0; i < bytes.getNumElems(); ++i) even[i] = bytes[i];
     return even;
 }
 
 // One entry of a multi-string: the bytes as wide characters up to the first zero.
-CPLXWCharString multiEntry(const CPLXWCharString& codes)
-{
+CPLXWCharString multiEntry(const CPLXWCharString& codes) {
     CPLXBuffer<unsigned char> bytes = evenBytes(codes);
     CPLXBuffer<unsigned short> units(bytes.getNumElems() / 2 + 1);
     for (ULONG i = 0; i + 1 < bytes.getNumElems(); i += 2)
@@ -101,20 +89,16 @@ CPLXWCharString multiEntry(const CPLXWCharString& codes)
 
 CPLXRegistryFile::CPLXRegistryFile(const CPLXWCharString& szFileName) : m_szFileName(szFileName) {}
 
-bool CPLXRegistryFile::saveKey(HKEY hRootKey, const CPLXWCharString& keyPath, bool bOverwrite)
-{
+bool CPLXRegistryFile::saveKey(HKEY hRootKey, const CPLXWCharString& keyPath, bool bOverwrite) {
     try {
         // An empty section would bring a key that never existed into being on import.
-        if (!CPLXRegistryKey(hRootKey, keyPath, KEY_READ, false, 0).exists())
-            return false;
-        if (bOverwrite)
-            DeleteFileW(m_szFileName.c_str());
+        if (!CPLXRegistryKey(hRootKey, keyPath, KEY_READ, false, 0).exists()) return false;
+        if (bOverwrite) DeleteFileW(m_szFileName.c_str());
         CPLXWCharString folder;
         if (m_szFileName.parse(folder, CPLXWCharString(kBackslash), 1, CPLXWCharString::pmFromEnd, false)) {
             folder = m_szFileName.withoutLast(folder.getLength() + 1);
             CPLXDirectory directory(folder);
-            if (!directory.isValidDirectory())
-                directory.createDirectory();
+            if (!directory.isValidDirectory()) directory.createDirectory();
         }
         // A new file is UTF-16LE, so that every text the registry holds fits.
         const bool bExisted = GetFileAttributesW(m_szFileName.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -131,18 +115,15 @@ bool CPLXRegistryFile::saveKey(HKEY hRootKey, const CPLXWCharString& keyPath, bo
     PLX_CATCH_ALL_RETURN_LASTERROR(false)
 }
 
-bool CPLXRegistryFile::isEmptyFile() const
-{
+bool CPLXRegistryFile::isEmptyFile() const {
     WIN32_FIND_DATAW data;
     const CPLXScopedFindHandle search(FindFirstFileW(m_szFileName.c_str(), &data));
-    if (!search.isValid())
-        return true;
+    if (!search.isValid()) return true;
     // Nothing but a byte-order mark.
     return data.nFileSizeHigh == 0 && data.nFileSizeLow <= 2;
 }
 
-bool CPLXRegistryFile::writeSection(const CPLXWCharString& section, const std::vector<CEntry>& entries)
-{
+bool CPLXRegistryFile::writeSection(const CPLXWCharString& section, const std::vector<CEntry>& entries) {
     CPLXIni ini(m_szFileName);
     bool bWhole = true;
     // A name or text with a line break goes to setProfileString, which refuses and reports it.
@@ -156,12 +137,10 @@ bool CPLXRegistryFile::writeSection(const CPLXWCharString& section, const std::v
         lines.add(entry.name + CPLXWCharString(TEXT("=")) + entry.text);
         ulUnits += entry.name.getLength() + 1 + entry.text.getLength() + 1;
     }
-    if (lines.getCount() == 0)
-        return bWhole;
+    if (lines.getCount() == 0) return bWhole;
     // One read takes a section of fewer than 32765 units of lines.
     const bool bFits = ulUnits < INI_SECTION_READ_UNITS - 2;
-    if (!bFits)
-        CPLXProfileSectionTooLargeWarning(section.c_str(), INI_SECTION_READ_UNITS, PLX_SRC, PLX_LOG_NOW);
+    if (!bFits) CPLXProfileSectionTooLargeWarning(section.c_str(), INI_SECTION_READ_UNITS, PLX_SRC, PLX_LOG_NOW);
     const bool bNew = !m_bMergeAll && m_sections.count(section) == 0;
     m_sections.insert(section);
     if (bNew && bFits) {
@@ -176,8 +155,7 @@ bool CPLXRegistryFile::writeSection(const CPLXWCharString& section, const std::v
     return bWhole;
 }
 
-bool CPLXRegistryFile::saveTree(HKEY hRootKey, const CPLXWCharString& keyPath)
-{
+bool CPLXRegistryFile::saveTree(HKEY hRootKey, const CPLXWCharString& keyPath) {
     const CPLXWCharString section = sectionOf(hRootKey, keyPath);
     const CPLXWCharString noName;
     bool bWhole = true;
@@ -208,8 +186,7 @@ bool CPLXRegistryFile::saveTree(HKEY hRootKey, const CPLXWCharString& keyPath)
     multis.forEach([&](const CPLXRegistryMultiStringValue& value) {
         CPLXWCharString entries;
         value.m_lValues.forEach([&](const CPLXWCharString& entry) {
-            if (entries.getLength() > 0)
-                entries += CPLXWCharString(TEXT(","));
+            if (entries.getLength() > 0) entries += CPLXWCharString(TEXT(","));
             entries += entry.getAsciiCodeString();
         });
         write(value.m_szName, TEXT("REG_SZ_MULTI:") + entries);
@@ -240,8 +217,7 @@ bool CPLXRegistryFile::saveTree(HKEY hRootKey, const CPLXWCharString& keyPath)
     return bWhole;
 }
 
-bool CPLXRegistryFile::loadFile()
-{
+bool CPLXRegistryFile::loadFile() {
     try {
         CPLXIni ini(m_szFileName);
         CPLXDblList<CPLXWCharString> sections;
@@ -252,8 +228,7 @@ bool CPLXRegistryFile::loadFile()
     PLX_CATCH_ALL_RETURN_LASTERROR(false)
 }
 
-void CPLXRegistryFile::loadSection(const CPLXWCharString& section)
-{
+void CPLXRegistryFile::loadSection(const CPLXWCharString& section) {
     CPLXWCharString rootName, keyPath;
     if (!splitAt(section, kBackslash, rootName, keyPath)) {
         rootName = section;
@@ -267,23 +242,21 @@ void CPLXRegistryFile::loadSection(const CPLXWCharString& section)
 
     CPLXIni ini(m_szFileName);
     CPLXDblList<CPLXWCharString> lines;
-    if (!ini.getProfileSection(section, lines))
-        return;
+    if (!ini.getProfileSection(section, lines)) return;
     lines.forEach([&](const CPLXWCharString& line) { loadLine(hRoot, keyPath, line); });
 }
 
-void CPLXRegistryFile::loadLine(HKEY hRoot, const CPLXWCharString& keyPath, const CPLXWCharString& line)
-{
+void CPLXRegistryFile::loadLine(HKEY hRoot, const CPLXWCharString& keyPath, const CPLXWCharString& line) {
     CPLXWCharString name, typed, tag, data;
-    if (!splitAt(line, TEXT("="), name, typed) || !splitAt(typed, TEXT(":"), tag, data))
-        return;
+    if (!splitAt(line, TEXT("="), name, typed) || !splitAt(typed, TEXT(":"), tag, data)) return;
     const REGSAM samAccess = KEY_READ | KEY_WRITE;
     if (tag == CPLXWCharString(TEXT("REG_DWORD"))) {
         ULONG ulNumber = 0;
         if (data.toNumber(ulNumber, CPLXWCharString::nsHex))
             CPLXRegistryDword(hRoot, keyPath, name, samAccess, true, 0).setValue(ulNumber, false);
     } else if (tag == CPLXWCharString(TEXT("REG_SZ"))) {
-        CPLXRegistryString(hRoot, keyPath, name, samAccess, true, 0).setValue(data.withoutFirst(1).withoutLast(1), false);
+        CPLXRegistryString(hRoot, keyPath, name, samAccess, true, 0)
+            .setValue(data.withoutFirst(1).withoutLast(1), false);
     } else if (tag == CPLXWCharString(TEXT("REG_SZ_EXPAND"))) {
         CPLXRegistryStringExpand(hRoot, keyPath, name, samAccess, true, 0)
             .setValue(data.withoutFirst(1).withoutLast(1), false);

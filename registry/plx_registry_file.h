@@ -12,10 +12,9 @@
 // REG_DWORD, REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ and REG_BINARY values are
 // carried; values of other types and unnamed default values are not, nor a
 // key whose only values are such (its sub keys are).  A key without any
-// value or sub key is written as an empty section, so that it comes back.  A new file is written as UTF-16LE, so every text the
-// registry holds comes back unchanged; texts with a line break cannot be
-// written (the export reports them and answers false).  Every read and write
-// of the file goes through CPLXIni.
+// value or sub key is written as an empty section, so that it comes back.  A new file is written as UTF-16LE, so every
+// text the registry holds comes back unchanged; texts with a line break cannot be written (the export reports them and
+// answers false).  Every read and write of the file goes through CPLXIni.
 #ifndef PLX_REGISTRY_FILE_H
 #define PLX_REGISTRY_FILE_H
 

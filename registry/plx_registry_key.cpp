@@ -149,8 +149,8 @@ bool CPLXRegistryKey::create() {
     try {
         if (!close()) return false;
         CPLXScopedRegKey key;
-        LONG lResult = RegCreateKeyExW(m_hRootKey, m_szKeyPath.c_str(), 0, nullptr, m_dwOptions, m_samDesired,
-                                       nullptr, key.out(), nullptr);
+        LONG lResult = RegCreateKeyExW(m_hRootKey, m_szKeyPath.c_str(), 0, nullptr, m_dwOptions, m_samDesired, nullptr,
+                                       key.out(), nullptr);
         if (lResult != ERROR_SUCCESS) {
             throw CPLXRegKeyCreateException(reportPath(), static_cast<ULONG>(lResult), TEXT("CPLXRegistryKey"),
                                             TEXT("create"), PLX_SRC, PLX_LOG_NOW);
@@ -224,8 +224,8 @@ bool CPLXRegistryKey::enumSubKeyName(DWORD dwIndex, CPLXWCharString& name) {
     if (!m_bOpen) open();
     CPLXBuffer<unsigned short> buffer(ulMax + 1);
     DWORD dwSize = ulMax + 1;
-    LONG lResult = RegEnumKeyExW(m_hKey, dwIndex, toWide(buffer.getBuffer()), &dwSize, nullptr, nullptr, nullptr,
-                                 nullptr);
+    LONG lResult =
+        RegEnumKeyExW(m_hKey, dwIndex, toWide(buffer.getBuffer()), &dwSize, nullptr, nullptr, nullptr, nullptr);
     if (lResult == ERROR_NO_MORE_ITEMS) return false;
     if (lResult != ERROR_SUCCESS) {
         throw CPLXRegEnumKeyException(reportPath(), static_cast<ULONG>(lResult), TEXT("CPLXRegistrykey"),
@@ -258,8 +258,7 @@ bool CPLXRegistryKey::enumSubKeys(CPLXDblList<CPLXWCharString>& list) {
             if (!name.isValid() || !list.add(name, static_cast<LONG>(i + 1))) break;
         }
         return list.getCount() == ulEnumerated;
-    }
-    catch (CPLXLogging& e) {
+    } catch (CPLXLogging& e) {
         // An enumeration error ends the walk with the names gathered so far.
         plxReportCaught(e);
         return true;
@@ -277,8 +276,8 @@ bool CPLXRegistryKey::enumValueNames(CPLXDblList<CPLXWCharString>& list) {
         for (DWORD dwIndex = 0;; ++dwIndex) {
             CPLXBuffer<unsigned short> buffer(ulMax + 1);
             DWORD dwSize = ulMax + 1;
-            LONG lResult = RegEnumValueW(m_hKey, dwIndex, toWide(buffer.getBuffer()), &dwSize, nullptr, nullptr,
-                                         nullptr, nullptr);
+            LONG lResult =
+                RegEnumValueW(m_hKey, dwIndex, toWide(buffer.getBuffer()), &dwSize, nullptr, nullptr, nullptr, nullptr);
             if (lResult == ERROR_NO_MORE_ITEMS) break;
             if (lResult != ERROR_SUCCESS) {
                 throw CPLXRegEnumValueException(reportPath(), static_cast<ULONG>(lResult), TEXT("CPLXRegistrykey"),
@@ -327,11 +326,9 @@ bool CPLXRegistryKey::queryMultipleValues(CPLXDblList<CPLXRegistryValent>& list)
         DWORD dwTotalSize = static_cast<DWORD>(ullElems * 2);
 
         if (!ensureOpen()) return false;
-        LONG lResult = RegQueryMultipleValuesW(m_hKey, pValent, ulCount, toWide(valueBuffer.getBuffer()),
-                                               &dwTotalSize);
+        LONG lResult = RegQueryMultipleValuesW(m_hKey, pValent, ulCount, toWide(valueBuffer.getBuffer()), &dwTotalSize);
         if (lResult != ERROR_SUCCESS) {
-            throw CPLXRegQueryMultipleValuesException(reportPath(), static_cast<ULONG>(lResult), PLX_SRC,
-                                                      PLX_LOG_NOW);
+            throw CPLXRegQueryMultipleValuesException(reportPath(), static_cast<ULONG>(lResult), PLX_SRC, PLX_LOG_NOW);
         }
         list.removeAll();
         for (ULONG i = 0; i < ulCount; ++i) list.add(CPLXRegistryValent(pValent[i]), static_cast<LONG>(i));

@@ -7,8 +7,7 @@ CPLXRegistryMultiString::CPLXRegistryMultiString(HKEY hRootKey, const CPLXWCharS
                                                  DWORD dwOptions)
     : CPLXRegistryValue(hRootKey, keyPath, valueName, samDesired, bCreate, dwOptions) {}
 
-bool CPLXRegistryMultiString::parseMultiSz(const CPLXBuffer<unsigned char>& data,
-                                           CPLXDblList<CPLXWCharString>& list) {
+bool CPLXRegistryMultiString::parseMultiSz(const CPLXBuffer<unsigned char>& data, CPLXDblList<CPLXWCharString>& list) {
     list.removeAll();
     if (data.getNumElems() == 0) return true;
     CPLXBuffer<unsigned short> units = data.toWideBuffer();

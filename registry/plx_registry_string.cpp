@@ -2,9 +2,8 @@
 
 #include "plx_handlers.h"
 
-CPLXRegistryString::CPLXRegistryString(HKEY hRootKey, const CPLXWCharString& keyPath,
-                                       const CPLXWCharString& valueName, REGSAM samDesired, bool bCreate,
-                                       DWORD dwOptions)
+CPLXRegistryString::CPLXRegistryString(HKEY hRootKey, const CPLXWCharString& keyPath, const CPLXWCharString& valueName,
+                                       REGSAM samDesired, bool bCreate, DWORD dwOptions)
     : CPLXRegistryValue(hRootKey, keyPath, valueName, samDesired, bCreate, dwOptions) {}
 
 bool CPLXRegistryString::readRegistry() {

@@ -7,8 +7,7 @@ CPLXRegistryValue::CPLXRegistryValue(HKEY hRootKey, const CPLXWCharString& keyPa
     : CPLXRegistryKey(hRootKey, keyPath, samDesired, bCreate, dwOptions), m_bCacheValid(false) {
     try {
         m_szValueName = valueName;
-    }
-    catch (CPLXLogging& e) {
+    } catch (CPLXLogging& e) {
         plxReportCaught(e);
     }
     PLX_CATCH_ALL_SWALLOW

@@ -10,8 +10,8 @@ HANDLE plxCreateFileNoLink(LPCWSTR szPath, DWORD dwDesiredAccess, DWORD dwShareM
     const DWORD dwOpenError = GetLastError();
     BY_HANDLE_FILE_INFORMATION info = {};
     // A file that cannot be told apart from a link counts as one; closing it keeps this error.
-    if (!GetFileInformationByHandle(file.get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks > 1) {
+    if (!GetFileInformationByHandle(file.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        info.nNumberOfLinks > 1) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }

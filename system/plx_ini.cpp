@@ -14,28 +14,24 @@ const WCHAR* const INI_NOT_FOUND = TEXT("Not Found");
 // A name for the log: null (shown as "Unknown") when there is none.
 LPCWSTR reportName(const CPLXWCharString& name) { return name.isValid() ? name.c_str() : nullptr; }
 
-void refuseLineBreak(const CPLXWCharString& text, LPCWSTR szParameter)
-{
+void refuseLineBreak(const CPLXWCharString& text, LPCWSTR szParameter) {
     if (!CPLXIni::isSingleLine(text))
         throw CPLXBadArgException(szParameter, TEXT("Cannot hold a line break in a profile file"), PLX_SRC,
                                   PLX_LOG_NOW);
 }
 }  // namespace
 
-CPLXIni::CPLXIni(const CPLXWCharString& fileName) : m_fileName(fileName)
-{
+CPLXIni::CPLXIni(const CPLXWCharString& fileName) : m_fileName(fileName) {
     PLX_TRACE("CPLXIni", "CPLXIni");
     plxTrace.done();
 }
 
-CPLXIni::~CPLXIni()
-{
+CPLXIni::~CPLXIni() {
     PLX_TRACE("CPLXIni", "~CPLXIni");
     plxTrace.done();
 }
 
-bool CPLXIni::createProfileSection(const CPLXWCharString& section)
-{
+bool CPLXIni::createProfileSection(const CPLXWCharString& section) {
     PLX_TRACE("CPLXIni", "createProfileSection");
     try {
         // WritePrivateProfileSectionW without data would remove the section:
@@ -48,8 +44,7 @@ bool CPLXIni::createProfileSection(const CPLXWCharString& section)
                 bExists = bExists || lstrcmpiW(name.c_str(), section.c_str()) == 0;
             });
         }
-        if (bExists)
-            return plxTrace.success(true);
+        if (bExists) return plxTrace.success(true);
         const CPLXWCharString placeholder(TEXT("PLXNewSection"));
         if (!WritePrivateProfileStringW(section.c_str(), placeholder.c_str(), TEXT(""), m_fileName.c_str()) ||
             !WritePrivateProfileStringW(section.c_str(), placeholder.c_str(), nullptr, m_fileName.c_str())) {
@@ -60,8 +55,7 @@ bool CPLXIni::createProfileSection(const CPLXWCharString& section)
     PLX_CATCH_RETURN_LASTERROR(plxTrace.success(false))
 }
 
-bool CPLXIni::getProfileInt(const CPLXWCharString& section, const CPLXWCharString& key, INT& value)
-{
+bool CPLXIni::getProfileInt(const CPLXWCharString& section, const CPLXWCharString& key, INT& value) {
     PLX_TRACE("CPLXIni", "getProfileInt");
     try {
         const UINT uRead = GetPrivateProfileIntW(section.c_str(), key.c_str(), -1, m_fileName.c_str());
@@ -74,8 +68,7 @@ bool CPLXIni::getProfileInt(const CPLXWCharString& section, const CPLXWCharStrin
     PLX_CATCH_RETURN_LASTERROR(plxTrace.success(false))
 }
 
-bool CPLXIni::getProfileString(const CPLXWCharString& section, const CPLXWCharString& key, CPLXWCharString& value)
-{
+bool CPLXIni::getProfileString(const CPLXWCharString& section, const CPLXWCharString& key, CPLXWCharString& value) {
     PLX_TRACE("CPLXIni", "getProfileString");
     try {
         CPLXBuffer<unsigned short> buffer(INI_STRING_UNITS);
@@ -86,16 +79,14 @@ bool CPLXIni::getProfileString(const CPLXWCharString& section, const CPLXWCharSt
             CPLXProfileCutWarning(reportName(section), reportName(key), INI_STRING_UNITS, PLX_SRC, PLX_LOG_NOW);
             return plxTrace.success(false);
         }
-        if (dwCount == 0 || lstrcmpW(szBuffer, INI_NOT_FOUND) == 0)
-            return plxTrace.success(false);
+        if (dwCount == 0 || lstrcmpW(szBuffer, INI_NOT_FOUND) == 0) return plxTrace.success(false);
         value = static_cast<const WCHAR*>(szBuffer);
         return plxTrace.success(true);
     }
     PLX_CATCH_RETURN_LASTERROR(plxTrace.success(false))
 }
 
-bool CPLXIni::getProfileSection(const CPLXWCharString& section, CPLXDblList<CPLXWCharString>& lines)
-{
+bool CPLXIni::getProfileSection(const CPLXWCharString& section, CPLXDblList<CPLXWCharString>& lines) {
     PLX_TRACE("CPLXIni", "getProfileSection");
     try {
         return plxTrace.success(readList(&section, lines));
@@ -103,8 +94,7 @@ bool CPLXIni::getProfileSection(const CPLXWCharString& section, CPLXDblList<CPLX
     PLX_CATCH_RETURN_LASTERROR(plxTrace.success(false))
 }
 
-bool CPLXIni::getProfileSectionNames(CPLXDblList<CPLXWCharString>& names)
-{
+bool CPLXIni::getProfileSectionNames(CPLXDblList<CPLXWCharString>& names) {
     PLX_TRACE("CPLXIni", "getProfileSectionNames");
     try {
         return plxTrace.success(readList(nullptr, names));
@@ -112,8 +102,7 @@ bool CPLXIni::getProfileSectionNames(CPLXDblList<CPLXWCharString>& names)
     PLX_CATCH_RETURN_LASTERROR(plxTrace.success(false))
 }
 
-bool CPLXIni::setProfileSection(const CPLXWCharString& section, const CPLXDblList<CPLXWCharString>& lines)
-{
+bool CPLXIni::setProfileSection(const CPLXWCharString& section, const CPLXDblList<CPLXWCharString>& lines) {
     PLX_TRACE("CPLXIni", "setProfileSection");
     try {
         if (lines.getCount() == 0) {
@@ -141,26 +130,22 @@ bool CPLXIni::setProfileSection(const CPLXWCharString& section, const CPLXDblLis
     PLX_CATCH_RETURN_LASTERROR(plxTrace.success(false))
 }
 
-bool CPLXIni::isSingleLine(const CPLXWCharString& text)
-{
+bool CPLXIni::isSingleLine(const CPLXWCharString& text) {
     return !text.contains(CPLXWCharString(TEXT("\r"))) && !text.contains(CPLXWCharString(TEXT("\n")));
 }
 
-bool CPLXIni::createUnicodeFile()
-{
+bool CPLXIni::createUnicodeFile() {
     PLX_TRACE("CPLXIni", "createUnicodeFile");
     const CPLXScopedKernelHandle file(
         CreateFileW(m_fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.isValid())
-        return plxTrace.success(GetLastError() == ERROR_FILE_EXISTS);
+    if (!file.isValid()) return plxTrace.success(GetLastError() == ERROR_FILE_EXISTS);
     static const BYTE kByteOrderMark[] = {0xFF, 0xFE};
     DWORD dwWritten = 0;
     const BOOL bWritten = WriteFile(file.get(), kByteOrderMark, sizeof kByteOrderMark, &dwWritten, nullptr);
     return plxTrace.success(bWritten && dwWritten == sizeof kByteOrderMark);
 }
 
-bool CPLXIni::readList(const CPLXWCharString* pSection, CPLXDblList<CPLXWCharString>& list)
-{
+bool CPLXIni::readList(const CPLXWCharString* pSection, CPLXDblList<CPLXWCharString>& list) {
     CPLXBuffer<unsigned short> buffer(INI_SECTION_READ_UNITS);
     LPWSTR szBuffer = reinterpret_cast<LPWSTR>(buffer.getBuffer());
     const DWORD dwCount =
@@ -171,29 +156,25 @@ bool CPLXIni::readList(const CPLXWCharString* pSection, CPLXDblList<CPLXWCharStr
                               PLX_LOG_NOW);
         return false;
     }
-    if (dwCount == 0)
-        return false;
+    if (dwCount == 0) return false;
     list.removeAll();
     // Each string ends at its terminator; an empty string adds nothing.
     DWORD dwStart = 0;
     for (DWORD i = 0; i < dwCount; ++i) {
-        if (szBuffer[i] != 0)
-            continue;
-        if (i > dwStart)
-            list.add(CPLXWCharString(static_cast<const WCHAR*>(szBuffer + dwStart)));
+        if (szBuffer[i] != 0) continue;
+        if (i > dwStart) list.add(CPLXWCharString(static_cast<const WCHAR*>(szBuffer + dwStart)));
         dwStart = i + 1;
     }
     return list.getCount() > 0;
 }
 
-bool CPLXIni::setProfileInt(const CPLXWCharString& section, const CPLXWCharString& key, INT value)
-{
+bool CPLXIni::setProfileInt(const CPLXWCharString& section, const CPLXWCharString& key, INT value) {
     PLX_TRACE("CPLXIni", "setProfileInt");
     try {
         const CPLXWCharString text(value);
         if (!WritePrivateProfileStringW(section.c_str(), key.c_str(), text.c_str(), m_fileName.c_str())) {
-            throw CPLXWritePrivateProfileStringException(reportName(section), reportName(key), GetLastError(),
-                                                         PLX_SRC, PLX_LOG_NOW);
+            throw CPLXWritePrivateProfileStringException(reportName(section), reportName(key), GetLastError(), PLX_SRC,
+                                                         PLX_LOG_NOW);
         }
         return plxTrace.success(true);
     }
@@ -201,16 +182,15 @@ bool CPLXIni::setProfileInt(const CPLXWCharString& section, const CPLXWCharStrin
 }
 
 bool CPLXIni::setProfileString(const CPLXWCharString& section, const CPLXWCharString& key,
-                               const CPLXWCharString& value)
-{
+                               const CPLXWCharString& value) {
     PLX_TRACE("CPLXIni", "setProfileString");
     try {
         refuseLineBreak(section, TEXT("section"));
         refuseLineBreak(key, TEXT("key"));
         refuseLineBreak(value, TEXT("value"));
         if (!WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), m_fileName.c_str())) {
-            throw CPLXWritePrivateProfileStringException(reportName(section), reportName(key), GetLastError(),
-                                                         PLX_SRC, PLX_LOG_NOW);
+            throw CPLXWritePrivateProfileStringException(reportName(section), reportName(key), GetLastError(), PLX_SRC,
+                                                         PLX_LOG_NOW);
         }
         return plxTrace.success(true);
     }

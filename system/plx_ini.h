@@ -34,8 +34,7 @@ public:
     // The text of a key.  False, value unchanged, when the key is absent or
     // empty, holds "Not Found", or is 1022 units or longer (logged as a cut:
     // such a text may not be whole).
-    virtual bool getProfileString(const CPLXWCharString& section, const CPLXWCharString& key,
-                                  CPLXWCharString& value);
+    virtual bool getProfileString(const CPLXWCharString& section, const CPLXWCharString& key, CPLXWCharString& value);
     // Writes the integer as signed decimal text.
     virtual bool setProfileInt(const CPLXWCharString& section, const CPLXWCharString& key, INT value);
     // Writes key=value into the section, creating file and section as needed.

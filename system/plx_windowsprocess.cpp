@@ -36,8 +36,7 @@ bool CPLXWindowsProcess::setPrivilege(const CPLXWCharString& szName, bool bEnabl
         HANDLE hAdjust = hToken;
         if (!hAdjust) {
             if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &hAdjust)) {
-                throw CPLXOpenProcessTokenException(TEXT("GetCurrentProcess()"), GetLastError(), PLX_SRC,
-                                                    PLX_LOG_NOW);
+                throw CPLXOpenProcessTokenException(TEXT("GetCurrentProcess()"), GetLastError(), PLX_SRC, PLX_LOG_NOW);
             }
             localToken.reset(hAdjust);
         }

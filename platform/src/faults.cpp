@@ -39,16 +39,15 @@ namespace {
 // for pointers they cannot use (lstrcpynW, lstrcatW, wsprintfW, ...) cannot.
 const char* const kFaultPoints[] = {
     // files and directories
-    "CreateFileW", "ReadFile", "WriteFile", "SetFilePointer", "GetFileSize", "CloseHandle", "CopyFileW",
-    "MoveFileExW", "DeleteFileW", "CreateDirectoryW", "RemoveDirectoryW", "GetFileAttributesW",
-    "SetFileAttributesW", "GetCurrentDirectoryW", "SetCurrentDirectoryW", "GetSystemDirectoryW",
-    "GetWindowsDirectoryW", "FindFirstFileW", "FindNextFileW", "FindClose", "GetFileInformationByHandle",
-    "CreateHardLinkW", "CreateSymbolicLinkW",
+    "CreateFileW", "ReadFile", "WriteFile", "SetFilePointer", "GetFileSize", "CloseHandle", "CopyFileW", "MoveFileExW",
+    "DeleteFileW", "CreateDirectoryW", "RemoveDirectoryW", "GetFileAttributesW", "SetFileAttributesW",
+    "GetCurrentDirectoryW", "SetCurrentDirectoryW", "GetSystemDirectoryW", "GetWindowsDirectoryW", "FindFirstFileW",
+    "FindNextFileW", "FindClose", "GetFileInformationByHandle", "CreateHardLinkW", "CreateSymbolicLinkW",
     // mutexes
     "CreateMutexW", "WaitForSingleObject", "ReleaseMutex",
     // profile files
-    "GetPrivateProfileIntW", "GetPrivateProfileStringW", "GetPrivateProfileSectionW",
-    "GetPrivateProfileSectionNamesW", "WritePrivateProfileStringW", "WritePrivateProfileSectionW",
+    "GetPrivateProfileIntW", "GetPrivateProfileStringW", "GetPrivateProfileSectionW", "GetPrivateProfileSectionNamesW",
+    "WritePrivateProfileStringW", "WritePrivateProfileSectionW",
     // registry
     "RegOpenKeyExW", "RegCreateKeyExW", "RegCloseKey", "RegQueryValueExW", "RegSetValueExW", "RegDeleteValueW",
     "RegDeleteKeyW", "RegDeleteKeyExW", "RegDeleteTreeW", "RegEnumKeyExW", "RegEnumValueW", "RegQueryInfoKeyW",
@@ -166,9 +165,7 @@ std::string CallSubject::text() const {
     case kWide: return toUtf8(m_wide);
     case kNarrow: return m_narrow;
     case kNumber: return std::to_string(m_number);
-    case kHex:
-        std::snprintf(number, sizeof number, "0x%x", m_number);
-        return number;
+    case kHex: std::snprintf(number, sizeof number, "0x%x", m_number); return number;
     default: return "";
     }
 }

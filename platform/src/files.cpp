@@ -176,8 +176,10 @@ HANDLE openLinkItself(const std::string& host, DWORD access, DWORD disposition, 
     lstat(host.c_str(), &own);
     DWORD attributes = entryAttributes(host, own);
     DWORD error = 0;
-    if (disposition == CREATE_NEW) error = ERROR_FILE_EXISTS;
-    else if (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) error = ERROR_ACCESS_DENIED;
+    if (disposition == CREATE_NEW)
+        error = ERROR_FILE_EXISTS;
+    else if (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING)
+        error = ERROR_ACCESS_DENIED;
     // A directory, link or not, opens only for backup semantics.
     else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(flags & FILE_FLAG_BACKUP_SEMANTICS))
         error = ERROR_ACCESS_DENIED;
@@ -236,8 +238,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     std::string host;
     if (!resolve(lpFileName, host)) return INVALID_HANDLE_VALUE;
     struct stat own;
-    if ((dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) && lstat(host.c_str(), &own) == 0 &&
-        S_ISLNK(own.st_mode))
+    if ((dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) && lstat(host.c_str(), &own) == 0 && S_ISLNK(own.st_mode))
         return openLinkItself(host, dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
     Wants w = accessOf(dwDesiredAccess);
     // Deleting on close takes delete access: the file's other handles must share deleting.
@@ -370,13 +371,15 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
         SetLastError(file ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
         return INVALID_SET_FILE_POINTER;
     }
-    int64_t distance = lpDistanceToMoveHigh
-                           ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh)) << 32) |
-                                                  static_cast<uint32_t>(lDistanceToMove))
-                           : static_cast<int64_t>(lDistanceToMove);
-    int whence = dwMoveMethod == FILE_BEGIN ? SEEK_SET : dwMoveMethod == FILE_CURRENT ? SEEK_CUR
-                                                     : dwMoveMethod == FILE_END       ? SEEK_END
-                                                                                       : -1;
+    int64_t distance =
+        lpDistanceToMoveHigh
+            ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh)) << 32) |
+                                   static_cast<uint32_t>(lDistanceToMove))
+            : static_cast<int64_t>(lDistanceToMove);
+    int whence = dwMoveMethod == FILE_BEGIN     ? SEEK_SET
+                 : dwMoveMethod == FILE_CURRENT ? SEEK_CUR
+                 : dwMoveMethod == FILE_END     ? SEEK_END
+                                                : -1;
     if (whence < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_SET_FILE_POINTER;
@@ -474,8 +477,8 @@ BOOL copyFile(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExi
 
     int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return fail(errnoToError(errno, from));
-    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (bFailIfExists ? O_EXCL : 0),
-                   st.st_mode & 0777);
+    int out =
+        open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (bFailIfExists ? O_EXCL : 0), st.st_mode & 0777);
     if (out < 0) {
         DWORD error = errnoToError(errno, to);
         close(in);
@@ -600,8 +603,7 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
     if (!(entryAttributes(host, st) & FILE_ATTRIBUTE_DIRECTORY)) return fail(ERROR_DIRECTORY);
     if (!fileWriteAllowed(host)) return fail(ERROR_ACCESS_DENIED);
     // A link to a directory goes, and what its target holds stays.
-    if ((S_ISLNK(st.st_mode) ? unlink(host.c_str()) : rmdir(host.c_str())) != 0)
-        return fail(errnoToError(errno, host));
+    if ((S_ISLNK(st.st_mode) ? unlink(host.c_str()) : rmdir(host.c_str())) != 0) return fail(errnoToError(errno, host));
     return TRUE;
 }
 

@@ -21,7 +21,7 @@ using plxtext::fromUtf8;
 using plxtext::fromWindows1252;
 using plxtext::toUtf8;
 using plxtext::toWindows1252;
-std::string toUtf8(LPCWSTR text);  // null gives ""
+std::string toUtf8(LPCWSTR text);    // null gives ""
 std::u16string toU16(LPCWSTR text);  // null gives u""
 // Case-insensitive comparison as Windows does it for names: each UTF-16 code
 // unit upper-cased through one table (upcase_table.inc, see gen_upcase.py).
@@ -69,11 +69,11 @@ struct FileId {
 // The machine is the directory named by PLX_MACHINE.  It is looked up on every
 // call, so a process (a test) may switch machines by changing the variable.
 struct MachineConfig {
-    std::string dir;             // host directory of the machine, no trailing '/'
-    DWORD versionMajor = 6;      // [Windows] Version
+    std::string dir;         // host directory of the machine, no trailing '/'
+    DWORD versionMajor = 6;  // [Windows] Version
     DWORD versionMinor = 1;
-    bool x64 = true;             // [Windows] Architecture
-    bool administrator = true;   // [User] Administrator
+    bool x64 = true;                   // [Windows] Architecture
+    bool administrator = true;         // [User] Administrator
     std::vector<std::string> answers;  // [Display] Answers, lower case
     // [Faults]: function name (lower case) -> the calls that fail, and Count.
     std::map<std::string, std::vector<FaultRule>> faults;

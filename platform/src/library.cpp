@@ -136,8 +136,8 @@ const DWORD kSearchFlags = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SE
 const DWORD kSearchDllLoadDir = 0x00000100;  // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
 const DWORD kLoadFlags = DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE |
                          0x00000008 /* LOAD_WITH_ALTERED_SEARCH_PATH */ | 0x00000010 /* IGNORE_CODE_AUTHZ_LEVEL */ |
-                         LOAD_LIBRARY_AS_IMAGE_RESOURCE | 0x00000040 /* AS_DATAFILE_EXCLUSIVE */ |
-                         kSearchDllLoadDir | kSearchFlags;
+                         LOAD_LIBRARY_AS_IMAGE_RESOURCE | 0x00000040 /* AS_DATAFILE_EXCLUSIVE */ | kSearchDllLoadDir |
+                         kSearchFlags;
 
 HMODULE load(LPCWSTR name) {
     if (!name || !name[0]) {
@@ -181,7 +181,8 @@ std::vector<std::u16string> librarySearchDirectories() {
     if (flags != 0) {
         // Only what SetDefaultDllDirectories named; the machine has no AddDllDirectory.
         std::vector<std::u16string> dirs;
-        if (flags & (LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) dirs.push_back(programDir);
+        if (flags & (LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS))
+            dirs.push_back(programDir);
         if (flags & (LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) dirs.push_back(systemDir);
         return dirs;
     }

@@ -45,14 +45,14 @@ std::string relativeTo(const std::string& dir, const std::string& target) {
 // other ("..\\x", "x", "\\x" on the link's own drive) stays relative to the
 // link's directory linkDir (a host path), with the names matched as they are
 // on disk.
-bool hostTarget(const std::u16string& link, const std::string& linkDir, const std::u16string& target,
-                std::string& host, DWORD& error) {
+bool hostTarget(const std::u16string& link, const std::string& linkDir, const std::u16string& target, std::string& host,
+                DWORD& error) {
     std::u16string full, linkFull;
     if (target.size() >= 2 && target[1] == u':')
         return fullWindowsPath(target.c_str(), full, &error) && hostPath(full.c_str(), host, &error);
     if (!fullWindowsPath(link.c_str(), linkFull, &error)) return false;
     std::u16string joined = target[0] == u'\\' ? linkFull.substr(0, 2) + target
-                                                : linkFull.substr(0, linkFull.find_last_of(u'\\') + 1) + target;
+                                               : linkFull.substr(0, linkFull.find_last_of(u'\\') + 1) + target;
     std::string targetHost;
     if (!fullWindowsPath(joined.c_str(), full, &error) || !hostPath(full.c_str(), targetHost, &error)) return false;
     host = relativeTo(linkDir, targetHost);

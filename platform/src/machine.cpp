@@ -95,13 +95,19 @@ void parseIni(const std::string& file, MachineConfig& config) {
             config.versionMinor = minor;
         } else if (section == "windows" && key == "architecture") {
             std::string a = lower(value);
-            if (a == "x64" || a == "amd64") config.x64 = true;
-            else if (a == "x86") config.x64 = false;
-            else problem(where + " is neither x64 nor x86");
+            if (a == "x64" || a == "amd64")
+                config.x64 = true;
+            else if (a == "x86")
+                config.x64 = false;
+            else
+                problem(where + " is neither x64 nor x86");
         } else if (section == "user" && key == "administrator") {
-            if (value == "1") config.administrator = true;
-            else if (value == "0") config.administrator = false;
-            else problem(where + " is neither 1 nor 0");
+            if (value == "1")
+                config.administrator = true;
+            else if (value == "0")
+                config.administrator = false;
+            else
+                problem(where + " is neither 1 nor 0");
         } else if (section == "display" && key == "answers") {
             config.answers.clear();
             std::istringstream list(value);
@@ -186,8 +192,7 @@ const MachineConfig* findMachine(bool fatalIfNone) {
         stamp.modified = st.st_mtim;
     } else if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         if (!fatalIfNone) return nullptr;
-        fatal("PLX_MACHINE=" + given + " is not a directory. Create one with e.g.\n  mkdir -p " + given +
-              "/drive_c");
+        fatal("PLX_MACHINE=" + given + " is not a directory. Create one with e.g.\n  mkdir -p " + given + "/drive_c");
     }
 
     std::lock_guard<std::mutex> guard(machineLock());

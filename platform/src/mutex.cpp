@@ -96,8 +96,10 @@ public:
         }
         // First the process's own threads, then the other processes.
         while (m_claimed) {
-            if (forever) m_cv.wait(lock);
-            else if (m_cv.wait_until(lock, deadline) == std::cv_status::timeout && m_claimed) return WAIT_TIMEOUT;
+            if (forever)
+                m_cv.wait(lock);
+            else if (m_cv.wait_until(lock, deadline) == std::cv_status::timeout && m_claimed)
+                return WAIT_TIMEOUT;
         }
         m_claimed = true;
         m_owner = std::this_thread::get_id();

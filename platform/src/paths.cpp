@@ -275,7 +275,6 @@ DWORD missingPathError(const std::string& host) {
     return isDirectory(parent) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
-
 }  // namespace plxsim
 
 // ------------------------------------------------------------------ current directory

@@ -69,9 +69,11 @@ std::vector<std::u16string>& removedMachineVariables() {
 std::vector<std::pair<std::u16string, std::u16string>> machineVariables() {
     const MachineConfig& config = machine();
     const DWORD version = config.versionMajor * 100 + config.versionMinor;
-    std::vector<std::pair<std::u16string, std::u16string>> vars = {
-        {u"OS", u"Windows_NT"}, {u"SystemDrive", u"C:"}, {u"SystemRoot", u"C:\\Windows"},
-        {u"windir", u"C:\\Windows"}, {u"PROCESSOR_ARCHITECTURE", u"x86"}};
+    std::vector<std::pair<std::u16string, std::u16string>> vars = {{u"OS", u"Windows_NT"},
+                                                                   {u"SystemDrive", u"C:"},
+                                                                   {u"SystemRoot", u"C:\\Windows"},
+                                                                   {u"windir", u"C:\\Windows"},
+                                                                   {u"PROCESSOR_ARCHITECTURE", u"x86"}};
     if (version >= 600) {
         vars.insert(vars.end(), {{u"ALLUSERSPROFILE", u"C:\\ProgramData"},
                                  {u"ProgramData", u"C:\\ProgramData"},
@@ -99,10 +101,21 @@ std::vector<std::pair<std::u16string, std::u16string>> machineVariables() {
 // Every name machineVariables() may give, known without asking the machine
 // (PLX_MACHINE itself is looked up through the environment).
 bool isMachineVariable(const std::u16string& name) {
-    static const char16_t* const kNames[] = {
-        u"OS", u"SystemDrive", u"SystemRoot", u"windir", u"PROCESSOR_ARCHITECTURE", u"ALLUSERSPROFILE",
-        u"ProgramData", u"PUBLIC", u"ProgramFiles", u"CommonProgramFiles", u"PROCESSOR_ARCHITEW6432",
-        u"ProgramFiles(x86)", u"CommonProgramFiles(x86)", u"ProgramW6432", u"CommonProgramW6432"};
+    static const char16_t* const kNames[] = {u"OS",
+                                             u"SystemDrive",
+                                             u"SystemRoot",
+                                             u"windir",
+                                             u"PROCESSOR_ARCHITECTURE",
+                                             u"ALLUSERSPROFILE",
+                                             u"ProgramData",
+                                             u"PUBLIC",
+                                             u"ProgramFiles",
+                                             u"CommonProgramFiles",
+                                             u"PROCESSOR_ARCHITEW6432",
+                                             u"ProgramFiles(x86)",
+                                             u"CommonProgramFiles(x86)",
+                                             u"ProgramW6432",
+                                             u"CommonProgramW6432"};
     for (const char16_t* known : kNames)
         if (equalNoCase(known, name)) return true;
     return false;
@@ -270,8 +283,7 @@ BOOL WINAPI SetEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpValue) {
     // Remove every spelling of the name: Windows has one variable per name.
     while (findVariable(name, hostName, old) && !hostName.empty()) unsetenv(hostName.c_str());
     auto& removed = removedMachineVariables();
-    for (auto it = removed.begin(); it != removed.end();)
-        it = equalNoCase(*it, name) ? removed.erase(it) : it + 1;
+    for (auto it = removed.begin(); it != removed.end();) it = equalNoCase(*it, name) ? removed.erase(it) : it + 1;
     if (!lpValue) {
         if (isMachineVariable(name)) removed.push_back(name);
         return TRUE;

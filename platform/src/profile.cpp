@@ -248,8 +248,10 @@ void Profile::insertAfter(size_t line, const std::u16string& text) {
 void Profile::appendSection(const std::u16string& name, const std::vector<std::u16string>& lines) {
     // The header starts a line of its own; Windows also counts a byte order
     // mark as text that a line break must follow.
-    if (!m_lines.empty() && m_lines.back().end.empty()) m_lines.back().end = kCrLf;
-    else if (m_lines.empty() && m_hadBytes) m_lines.push_back({u"", kCrLf});
+    if (!m_lines.empty() && m_lines.back().end.empty())
+        m_lines.back().end = kCrLf;
+    else if (m_lines.empty() && m_hadBytes)
+        m_lines.push_back({u"", kCrLf});
     m_lines.push_back({u"[" + name + u"]", kCrLf});
     for (const std::u16string& text : lines) m_lines.push_back({text, kCrLf});
 }
@@ -409,8 +411,8 @@ BOOL editProfile(LPCWSTR fileName, const std::function<bool(Profile&)>& change) 
 
 using namespace plxsim;
 
-DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
-                                      LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName) {
+DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault, LPWSTR lpReturnedString,
+                                      DWORD nSize, LPCWSTR lpFileName) {
     if (!lpReturnedString) return 0;
     // A read that fails finds the file unreadable, as when it cannot be opened.
     ApiCall call("GetPrivateProfileStringW", lpFileName, lpKeyName);
@@ -450,8 +452,10 @@ UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDef
     // list of names, whose first one the number is read from.
     size_t header = lpAppName ? profile.sectionLine(givenName(lpAppName)) : npos;
     std::vector<std::u16string> names;
-    if (!lpAppName) names = profile.sectionNames();
-    else if (header != npos && !lpKeyName) names = profile.keyNames(header);
+    if (!lpAppName)
+        names = profile.sectionNames();
+    else if (header != npos && !lpKeyName)
+        names = profile.keyNames(header);
     size_t line = header == npos || !lpKeyName ? npos : profile.entryLine(header, givenName(lpKeyName));
     std::u16string text = !names.empty() ? names[0] : line != npos ? valueRead(profile.valueAt(line)) : u"";
     if (text.empty()) return static_cast<UINT>(nDefault);

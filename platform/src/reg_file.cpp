@@ -320,7 +320,7 @@ private:
     RegTree& m_tree;
     bool m_markVolatile;
     RegKey* m_key = nullptr;
-    std::vector<RegKey*> m_chain;             // the keys of the last section, root first
+    std::vector<RegKey*> m_chain;              // the keys of the last section, root first
     std::vector<std::u16string> m_chainNames;  // their names as that section spelt them
 };
 

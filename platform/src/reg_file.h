@@ -66,7 +66,7 @@ public:
     bool isVolatile;
 
 private:
-    static const size_t kIndexFrom = 16;  // values a key holds before they are indexed
+    static const size_t kIndexFrom = 16;                      // values a key holds before they are indexed
     size_t subPosition(const std::u16string& subName) const;  // m_subKeys.size() when missing
     size_t valuePosition(const std::u16string& valueName) const;
     void indexValues();

@@ -131,8 +131,8 @@ void redirect(KeyRef& ref) {
     size_t at;
     if (path.size() > 2 && equalNoCase(path[1], u"Classes") && named(path[2], kRedirectedClassesKeys))
         at = 2;
-    else if (machineKey && (path.size() == 1 || (!equalNoCase(path[1], kRedirectionNode) &&
-                                                 !named(path[1], kSharedSoftwareKeys))))
+    else if (machineKey &&
+             (path.size() == 1 || (!equalNoCase(path[1], kRedirectionNode) && !named(path[1], kSharedSoftwareKeys))))
         at = 1;
     else
         return;
@@ -274,14 +274,14 @@ LSTATUS copyData(const RegValue& value, LPBYTE data, LPDWORD size) {
 
 LSTATUS errnoStatus(int error) {
     switch (error) {
-        case EEXIST: return ERROR_ALREADY_EXISTS;
-        case ENOENT: return ERROR_FILE_NOT_FOUND;
-        case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-        case EACCES:
-        case EPERM:
-        case EROFS: return ERROR_ACCESS_DENIED;
-        case ENOSPC: return ERROR_DISK_FULL;
-        default: return ERROR_REGISTRY_IO_FAILED;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS: return ERROR_ACCESS_DENIED;
+    case ENOSPC: return ERROR_DISK_FULL;
+    default: return ERROR_REGISTRY_IO_FAILED;
     }
 }
 
@@ -505,8 +505,8 @@ LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lp
     });
 }
 
-LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName,
-                             LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
+                             LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     ApiCall call("RegEnumValueW", dwIndex);
     if (call.fault()) return call.status();
     if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
@@ -521,10 +521,10 @@ LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWO
     });
 }
 
-LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
-                                LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
-                                LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
-                                LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
+LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved, LPDWORD lpcSubKeys,
+                                LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                                LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
+                                PFILETIME lpftLastWriteTime) {
     ApiCall call("RegQueryInfoKeyW");
     if (call.fault()) return call.status();
     if (lpReserved) return ERROR_INVALID_PARAMETER;

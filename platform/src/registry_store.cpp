@@ -140,7 +140,8 @@ void ensureBaseKeys(RegTree& tree, bool x64) {
 // bytes those are (a record cut short by a killed writer is left out).
 std::u16string wholeRecords(const std::string& bytes, bool fromStart, size_t& complete) {
     size_t skip = fromStart && bytes.compare(0, 2, "\xFF\xFE") == 0 ? 2 : 0;
-    std::u16string text = decodeRegBytes(std::string("\xFF\xFE") + bytes.substr(skip, (bytes.size() - skip) & ~size_t(1)));
+    std::u16string text =
+        decodeRegBytes(std::string("\xFF\xFE") + bytes.substr(skip, (bytes.size() - skip) & ~size_t(1)));
     size_t end = text.rfind(kRecordEnd);
     if (end == std::u16string::npos) {
         complete = 0;
@@ -215,8 +216,7 @@ bool RegistryStore::load(const std::string& dir, bool x64) {
     m_dir.clear();
     std::string mainBytes, volatileBytes;
     const FilePaths& paths = pathsOf(dir);
-    if (!readWholeFile(paths.main, mainBytes) || !readWholeFile(paths.volatileKeys, volatileBytes))
-        return false;
+    if (!readWholeFile(paths.main, mainBytes) || !readWholeFile(paths.volatileKeys, volatileBytes)) return false;
     m_tree.clear();
     m_tree.allowRoots(RegTree::machineRoots());
     RegParseResult parsed = parseRegText(decodeRegBytes(mainBytes), m_tree, false);
@@ -412,6 +412,5 @@ FILETIME RegistryStore::lastWriteTime() {
 }
 
 void registryRestart() { RegistryStore::instance().restart(); }
-
 
 }  // namespace plxsim

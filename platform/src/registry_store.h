@@ -51,7 +51,8 @@ private:
         bool exists = false;
         unsigned long long device = 0, inode = 0, size = 0, mtimeNs = 0;
         bool operator==(const FileStamp& o) const {
-            return exists == o.exists && device == o.device && inode == o.inode && size == o.size && mtimeNs == o.mtimeNs;
+            return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
+                   mtimeNs == o.mtimeNs;
         }
     };
     static FileStamp stampOf(const std::string& path);
@@ -77,9 +78,9 @@ private:
     bool m_x64 = false;
     FileStamp m_mainStamp, m_journalStamp, m_volatileStamp;
     unsigned long long m_journalApplied = 0;  // bytes of the journal in m_tree: whole records
-    bool m_mainHadBadLines = false;  // registry.reg holds lines a fold would drop
-    std::string m_volatileBytes;     // the volatile file as this process formats it
-    std::string m_foldDir;           // a machine whose journal this process added to
+    bool m_mainHadBadLines = false;           // registry.reg holds lines a fold would drop
+    std::string m_volatileBytes;              // the volatile file as this process formats it
+    std::string m_foldDir;                    // a machine whose journal this process added to
     RegTree m_tree;
     FilePaths m_paths;
 };

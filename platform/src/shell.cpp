@@ -33,8 +33,8 @@ HRESULT WINAPI SHGetFolderPathW(HWND /*hwnd*/, int csidl, HANDLE /*hToken*/, DWO
     if ((csidl & ~CSIDL_FLAG_MASK) != CSIDL_COMMON_APPDATA) return E_INVALIDARG;
     // Nothing on this machine redirects the folder, so its current path is its default one.
     const plxsim::MachineConfig& config = plxsim::machine();
-    const std::u16string folder = config.versionMajor >= 6 ? u"C:\\ProgramData"
-                                                           : u"C:\\Documents and Settings\\All Users\\Application Data";
+    const std::u16string folder =
+        config.versionMajor >= 6 ? u"C:\\ProgramData" : u"C:\\Documents and Settings\\All Users\\Application Data";
     std::string host;
     DWORD error = 0;
     if (!plxsim::hostPath(folder.c_str(), host, &error)) return E_FAIL;

@@ -14,9 +14,14 @@ struct Release {
 
 // The last release of each version with its final service pack.
 const Release kReleases[] = {
-    {5, 0, 2195, u"Service Pack 4", 4},  {5, 1, 2600, u"Service Pack 3", 3}, {5, 2, 3790, u"Service Pack 2", 2},
-    {6, 0, 6002, u"Service Pack 2", 2},  {6, 1, 7601, u"Service Pack 1", 1}, {6, 2, 9200, u"", 0},
-    {6, 3, 9600, u"", 0},                {10, 0, 19045, u"", 0},
+    {5, 0, 2195, u"Service Pack 4", 4},
+    {5, 1, 2600, u"Service Pack 3", 3},
+    {5, 2, 3790, u"Service Pack 2", 2},
+    {6, 0, 6002, u"Service Pack 2", 2},
+    {6, 1, 7601, u"Service Pack 1", 1},
+    {6, 2, 9200, u"", 0},
+    {6, 3, 9600, u"", 0},
+    {10, 0, 19045, u"", 0},
 };
 
 const WORD kVerSuiteSingleUserTs = 0x0100;
@@ -92,8 +97,7 @@ void WINAPI GetNativeSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
     if (machine().x64) {
         lpSystemInfo->wProcessorArchitecture = PROCESSOR_ARCHITECTURE_AMD64;
         lpSystemInfo->dwProcessorType = kProcessorAmdX8664;
-        lpSystemInfo->lpMaximumApplicationAddress =
-            reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(0x7FFFFFFEFFFFULL));
+        lpSystemInfo->lpMaximumApplicationAddress = reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(0x7FFFFFFEFFFFULL));
     } else {
         fillIntel(lpSystemInfo);
     }

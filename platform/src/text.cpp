@@ -15,9 +15,7 @@ namespace {
 #include "upcase_table.inc"
 }  // namespace
 
-char16_t upcaseChar(char16_t c) {
-    return static_cast<char16_t>(c + kUpcaseDelta[kUpcaseBlock[c >> 5]][c & 31]);
-}
+char16_t upcaseChar(char16_t c) { return static_cast<char16_t>(c + kUpcaseDelta[kUpcaseBlock[c >> 5]][c & 31]); }
 
 std::u16string upcase(const std::u16string& text) {
     std::u16string out(text);
@@ -190,10 +188,14 @@ int WINAPIV wsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, ...) {
         ++p;
         Spec spec;
         for (;; ++p) {
-            if (*p == u'-') spec.left = true;
-            else if (*p == u'#') spec.alt = true;
-            else if (*p == u'0') spec.zero = true;
-            else break;
+            if (*p == u'-')
+                spec.left = true;
+            else if (*p == u'#')
+                spec.alt = true;
+            else if (*p == u'0')
+                spec.zero = true;
+            else
+                break;
         }
         while (*p >= u'0' && *p <= u'9') spec.width = spec.width * 10 + (*p++ - u'0');
         if (*p == u'.') {
@@ -226,7 +228,8 @@ int WINAPIV wsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, ...) {
         case 'C': {
             int value = va_arg(args, int);
             bool asNarrow = narrow || (type == 'C' && !wide);
-            char16_t c = asNarrow ? static_cast<char16_t>(static_cast<unsigned char>(value)) : static_cast<char16_t>(value);
+            char16_t c =
+                asNarrow ? static_cast<char16_t>(static_cast<unsigned char>(value)) : static_cast<char16_t>(value);
             if (c) pad(out, std::u16string(1, c), spec, spec.zero && !spec.left ? u'0' : u' ');
             break;
         }

@@ -174,8 +174,8 @@ int WINAPI MessageBoxW(HWND /*hWnd*/, LPCWSTR lpText, LPCWSTR lpCaption, UINT uT
     const char* buttonsText = buttonsName(buttons);
     std::string caption = lpCaption ? toUtf8(lpCaption) : "Error";  // Windows' default caption
     std::string text = toUtf8(lpText);
-    plxtext::ScreenLogBox box{caption, text, buttonsText ? buttonsText : std::to_string(buttons), iconName(uType),
-                              "0", ""};
+    plxtext::ScreenLogBox box{caption,         text, buttonsText ? buttonsText : std::to_string(buttons),
+                              iconName(uType), "0",  ""};
     if (!buttonsText) {
         box.error = "unknown buttons";
         screenLog(plxtext::screenLogLine(box));

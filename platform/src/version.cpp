@@ -186,8 +186,8 @@ size_t align4(size_t offset) { return (offset + 3) & ~static_cast<size_t>(3); }
 
 // One node of a version block: wLength, wValueLength, wType, key, value, children.
 struct Node {
-    size_t start = 0, end = 0;         // offsets into the block
-    size_t keyStart = 0, keyEnd = 0;   // the key's characters, without terminator
+    size_t start = 0, end = 0;        // offsets into the block
+    size_t keyStart = 0, keyEnd = 0;  // the key's characters, without terminator
     size_t valueStart = 0, valueBytes = 0;
     WORD valueLength = 0, type = 0;
     size_t childrenStart = 0;
@@ -225,7 +225,8 @@ bool readNode(const BYTE* block, size_t start, size_t limit, Node& node) {
 
 bool keyEquals(const BYTE* block, const Node& node, const std::u16string& key) {
     std::u16string text;
-    for (size_t at = node.keyStart; at < node.keyEnd; at += 2) text.push_back(static_cast<char16_t>(wordAt(block + at)));
+    for (size_t at = node.keyStart; at < node.keyEnd; at += 2)
+        text.push_back(static_cast<char16_t>(wordAt(block + at)));
     return plxsim::equalNoCase(text, key);
 }
 
@@ -265,8 +266,8 @@ bool versionFilePath(LPCWSTR name, std::string& host, DWORD* error) {
             if (dir.empty()) continue;
             std::u16string candidate = dir + u"\\" + text;
             struct stat st;
-            if (plxsim::hostPath(candidate.c_str(), host, nullptr) &&
-                stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            if (plxsim::hostPath(candidate.c_str(), host, nullptr) && stat(host.c_str(), &st) == 0 &&
+                S_ISREG(st.st_mode))
                 return true;
         }
     }

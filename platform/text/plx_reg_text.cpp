@@ -191,7 +191,8 @@ private:
 
     void bad(const char* why) {
         ++m_result.badLines;
-        if (m_result.firstBadLines.size() < kBadLinesKept) m_result.firstBadLines.push_back(RegBadLine{m_lineNumber, why});
+        if (m_result.firstBadLines.size() < kBadLinesKept)
+            m_result.firstBadLines.push_back(RegBadLine{m_lineNumber, why});
     }
 
     void section(View s) {
@@ -256,7 +257,8 @@ private:
         uint32_t type = kRegBinary;
         if (pos < data.size() && data[pos] == u'(') {
             size_t close = data.find(u')', pos);
-            if (close == View::npos || close == pos + 1 || close - pos - 1 > 8) return "a hex type that is not hex(1 to 8 hex digits)";
+            if (close == View::npos || close == pos + 1 || close - pos - 1 > 8)
+                return "a hex type that is not hex(1 to 8 hex digits)";
             type = 0;
             for (size_t i = pos + 1; i < close; ++i) {
                 int d = hexDigit(data[i]);

@@ -24,8 +24,8 @@ struct RegBadLine {
 };
 
 struct RegParseResult {
-    bool hasHeader = false;  // a "Windows Registry Editor Version 5.00" or "REGEDIT4" line
-    unsigned badLines = 0;   // lines that were not understood and were skipped
+    bool hasHeader = false;                 // a "Windows Registry Editor Version 5.00" or "REGEDIT4" line
+    unsigned badLines = 0;                  // lines that were not understood and were skipped
     std::vector<RegBadLine> firstBadLines;  // the first of them, with the reason
 };
 

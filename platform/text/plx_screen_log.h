@@ -74,9 +74,7 @@ inline std::string screenLogExitLine(std::string_view action, long flags = -1) {
 inline std::string_view screenLogKind(std::string_view line) { return line.substr(0, line.find(' ')); }
 
 // The action of an ExitWindowsEx line, its last word.
-inline std::string_view screenLogExitAction(std::string_view line) {
-    return line.substr(line.find_last_of(' ') + 1);
-}
+inline std::string_view screenLogExitAction(std::string_view line) { return line.substr(line.find_last_of(' ') + 1); }
 
 // The value of a line's field name=value, unquoted and unescaped; "" when the
 // line has no such field.  The fields are read in order, so that text inside

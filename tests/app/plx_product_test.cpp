@@ -19,23 +19,18 @@ const char* const kVLSInstallOn =
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security Suite]\n\"VLSInstall\"=dword:00000001\n";
 
 // An x86 computer (one registry view) with the given registry text.
-void makeMachine(TestMachine& m, const std::string& regText)
-{
+void makeMachine(TestMachine& m, const std::string& regText) {
     m.ini("Windows", "Architecture", "x86").reg(regText).create();
 }
 
-std::string text(const CPLXWCharString& s)
-{
-    return plxNarrow(s.c_str(), s.getLength());
-}
+std::string text(const CPLXWCharString& s) { return plxNarrow(s.c_str(), s.getLength()); }
 
 struct Items {
     bool bVersion, bDirectory, bLocation;
     std::string version, directory, location;
 };
 
-Items readItems()
-{
+Items readItems() {
     CPLXProduct_VLS product;
     CPLXWCharString version(TEXT("unchanged")), directory(TEXT("unchanged")), location(TEXT("unchanged"));
     Items items;
@@ -49,8 +44,7 @@ Items readItems()
 }
 }  // namespace
 
-TEST(ProductVLS, CurrentKeyWinsOverTheLegacyOne)
-{
+TEST(ProductVLS, CurrentKeyWinsOverTheLegacyOne) {
     TestMachine m;
     makeMachine(m, std::string(kCurrent) + kLegacy);
     Items items = readItems();
@@ -60,8 +54,7 @@ TEST(ProductVLS, CurrentKeyWinsOverTheLegacyOne)
     EXPECT_EQ(items.location, "Software\\Orvane\\Vaultline Security Suite");
 }
 
-TEST(ProductVLS, LegacyKeyOnlyAnswersEveryGetter)
-{
+TEST(ProductVLS, LegacyKeyOnlyAnswersEveryGetter) {
     TestMachine m;
     makeMachine(m, kLegacy);
     Items items = readItems();
@@ -71,8 +64,7 @@ TEST(ProductVLS, LegacyKeyOnlyAnswersEveryGetter)
     EXPECT_EQ(items.location, "Software\\Meridal Stillharbour\\Vaultline Security Software");
 }
 
-TEST(ProductVLS, LocationCountsOnlyWithAnInstallPath)
-{
+TEST(ProductVLS, LocationCountsOnlyWithAnInstallPath) {
     TestMachine m;
     makeMachine(m, std::string(kCurrentVersionOnly) + kLegacy);
     Items items = readItems();
@@ -81,8 +73,7 @@ TEST(ProductVLS, LocationCountsOnlyWithAnInstallPath)
     EXPECT_EQ(items.location, "Software\\Meridal Stillharbour\\Vaultline Security Software");
 }
 
-TEST(ProductVLS, MissingItemsLeaveTheOutputUnchanged)
-{
+TEST(ProductVLS, MissingItemsLeaveTheOutputUnchanged) {
     TestMachine m;
     makeMachine(m, kCurrentVersionOnly);
     Items items = readItems();
@@ -93,22 +84,21 @@ TEST(ProductVLS, MissingItemsLeaveTheOutputUnchanged)
     EXPECT_EQ(items.location, "unchanged");
 }
 
-TEST(ProductVLS, FindsTheProductInThe32BitViewOfAn64BitComputer)
-{
+TEST(ProductVLS, FindsTheProductInThe32BitViewOfAn64BitComputer) {
     TestMachine m;
     m.ini("Windows", "Architecture", "x64")
-        .reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Vaultline Security Suite]\n"
-             "\"Version\"=\"8.30.20.0\"\n\"InstallPath\"=\"C:\\\\x86\\\\\"\n"
-             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n"
-             "\"Version\"=\"9.0.0.0\"\n\"InstallPath\"=\"C:\\\\x64\\\\\"\n")
+        .reg(
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Vaultline Security Suite]\n"
+            "\"Version\"=\"8.30.20.0\"\n\"InstallPath\"=\"C:\\\\x86\\\\\"\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n"
+            "\"Version\"=\"9.0.0.0\"\n\"InstallPath\"=\"C:\\\\x64\\\\\"\n")
         .create();
     Items items = readItems();
     EXPECT_EQ(items.version, "8.30.20.0");
     EXPECT_EQ(items.directory, "C:\\x86\\");
 }
 
-TEST(ProductVLS, InstalledNeedsVLSInstallFromVersion7On)
-{
+TEST(ProductVLS, InstalledNeedsVLSInstallFromVersion7On) {
     struct Case {
         const char* version;
         const char* policy;
@@ -117,16 +107,19 @@ TEST(ProductVLS, InstalledNeedsVLSInstallFromVersion7On)
         {"8.30.33.0", kVLSInstallOn, true},
         {"8.30.33.0", "", false},
         {"8.30.33.0",
-         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security Suite]\n\"VLSInstall\"=dword:00000000\n",
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security "
+         "Suite]\n\"VLSInstall\"=dword:00000000\n",
          false},
         {"8.30.33.0",
-         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security Suite]\n\"VLSInstall\"=dword:00000002\n",
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security "
+         "Suite]\n\"VLSInstall\"=dword:00000002\n",
          false},
         // A machine policy overrides the product's own machine key.
         {"8.30.33.0",
          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
          "\"VLSInstall\"=dword:00000001\n"
-         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security Suite]\n\"VLSInstall\"=dword:00000000\n",
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security "
+         "Suite]\n\"VLSInstall\"=dword:00000000\n",
          true},
         {"7.0.0.0", "", false},
         {"6.9.9.9", "", true},
@@ -141,8 +134,7 @@ TEST(ProductVLS, InstalledNeedsVLSInstallFromVersion7On)
     }
 }
 
-TEST(ProductVLS, InstalledComparesTheRequestedVersion)
-{
+TEST(ProductVLS, InstalledComparesTheRequestedVersion) {
     TestMachine m;
     makeMachine(m, std::string(kCurrent) + kVLSInstallOn);
     CPLXProduct_VLS product;
@@ -156,8 +148,7 @@ TEST(ProductVLS, InstalledComparesTheRequestedVersion)
     EXPECT_FALSE(product.isInstalled(8, PLX_DONT_CARE, 5, PLX_DONT_CARE));
 }
 
-TEST(ProductVLS, NotInstalledWithoutAnyKey)
-{
+TEST(ProductVLS, NotInstalledWithoutAnyKey) {
     TestMachine m;
     makeMachine(m, kVLSInstallOn);
     CPLXProduct_VLS product;
@@ -167,8 +158,7 @@ TEST(ProductVLS, NotInstalledWithoutAnyKey)
     EXPECT_EQ(lMajor, 5);
 }
 
-TEST(Product, ConvertVersionKeepsMissingAndNonNumericParts)
-{
+TEST(Product, ConvertVersionKeepsMissingAndNonNumericParts) {
     TestMachine m;
     makeMachine(m, "");
     CPLXProduct_VLS product;
@@ -181,8 +171,7 @@ TEST(Product, ConvertVersionKeepsMissingAndNonNumericParts)
     EXPECT_EQ(std::vector<LONG>(w, w + 4), (std::vector<LONG>{8, -7, -7, -7}));
 }
 
-TEST(Product, IsVersionInstalledComparesFromMajorToPatch)
-{
+TEST(Product, IsVersionInstalledComparesFromMajorToPatch) {
     TestMachine m;
     makeMachine(m, "");
     CPLXProduct_VLS product;
@@ -199,8 +188,7 @@ TEST(Product, IsVersionInstalledComparesFromMajorToPatch)
     EXPECT_TRUE(product.isVersionInstalled(anything, installed));
 }
 
-TEST(Product, CheckParmsRefusesRealValuesAfterDontCare)
-{
+TEST(Product, CheckParmsRefusesRealValuesAfterDontCare) {
     TestMachine m;
     makeMachine(m, "");
     PlxLoggingOn on("checkparms");
@@ -219,8 +207,7 @@ TEST(Product, CheckParmsRefusesRealValuesAfterDontCare)
     EXPECT_NE(entries[1].find("Cannot have NULL value"), std::string::npos) << entries[1];
 }
 
-TEST(ProductRegistryInfo, EqualityAndAssignment)
-{
+TEST(ProductRegistryInfo, EqualityAndAssignment) {
     TestMachine m;
     makeMachine(m, "");
     CPLXProductRegistryInfo a(CPLXWCharString(TEXT("Software\\A")), CPLXWCharString(TEXT("Version")),

@@ -235,8 +235,9 @@ TEST(BufferTest, ArgumentFailuresAreLoggedOnceEach) {
     EXPECT_FALSE(buffer.read(out, 0, ulCount));
     EXPECT_FALSE(buffer.read(static_cast<unsigned char*>(nullptr), 0, ulCount));
     std::vector<std::string> entries = on.entries();
-    EXPECT_EQ(plxCountEntries(entries, "( ulOffset ). can't append a buffer at an offset past the bounds of this buffer"),
-              1u);
+    EXPECT_EQ(
+        plxCountEntries(entries, "( ulOffset ). can't append a buffer at an offset past the bounds of this buffer"),
+        1u);
     EXPECT_EQ(plxCountEntries(entries, "( buffer ). buffer is of zero size - can't write"), 1u);
     EXPECT_EQ(plxCountEntries(entries, "( buffer ). buffer + offset will overrun this buffer"), 1u);
     EXPECT_EQ(plxCountEntries(entries, "( ulNumElems + ulOffset ). can't read more elements than are in this buffer"),

@@ -9,9 +9,7 @@
 
 namespace {
 
-std::string head(const char* szLevel) {
-    return std::string("<") + szLevel + "> <" + plxExpectedAppName() + "> ";
-}
+std::string head(const char* szLevel) { return std::string("<") + szLevel + "> <" + plxExpectedAppName() + "> "; }
 
 // The entry up to its source part: the line numbers are checked separately.
 std::string upToSource(const std::string& entry) {
@@ -34,7 +32,10 @@ TEST(ExceptionLoggingTest, BadArgumentIsWrittenAtOnce) {
 
 TEST(ExceptionLoggingTest, ErrorCodesAppearInTheLine) {
     PlxLoggingOn on("errorcode");
-    { CPLXRegEnumKeyException e(TEXT("Software\\X"), 5, TEXT("CPLXRegistryKey"), TEXT("enumSubKeys"), PLX_SRC, PLX_LOG_NOW); }
+    {
+        CPLXRegEnumKeyException e(TEXT("Software\\X"), 5, TEXT("CPLXRegistryKey"), TEXT("enumSubKeys"), PLX_SRC,
+                                  PLX_LOG_NOW);
+    }
     { CPLXMemAllocException e(TEXT("m_pBuffer"), PLX_SRC, PLX_LOG_NOW); }
     std::vector<std::string> entries = on.entries();
     ASSERT_EQ(entries.size(), 2u);
@@ -95,8 +96,8 @@ TEST(ExceptionLoggingTest, OnlyACatchAllWritesTwoEntries) {
     EXPECT_FALSE(onlyCatchAll());
     std::vector<std::string> entries = on.entries();
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(upToSource(entries[0]), head("EXCEPTION_BAD") +
-                                          "\"A bad argument was provided ( ulPos ). position is out of string bounds\" ");
+    EXPECT_EQ(upToSource(entries[0]),
+              head("EXCEPTION_BAD") + "\"A bad argument was provided ( ulPos ). position is out of string bounds\" ");
     EXPECT_EQ(upToSource(entries[1]), head("EXCEPTION_BAD") + "\"An unhandled exception occurred\" ");
     // The unhandled report carries the handler's position, after the raise.
     auto lineOf = [](const std::string& entry) { return std::stoul(entry.substr(entry.rfind(", ") + 2)); };

@@ -117,11 +117,13 @@ TEST(ExceptionMessagesTest, SystemUtilities) {
     const struct {
         ULONG ulCode;
         const char* szReason;
-    } reasons[] = {{0x80004005, "Path does not exist."}, {1, "Path does not exist."},
+    } reasons[] = {{0x80004005, "Path does not exist."},
+                   {1, "Path does not exist."},
                    {0x80070057, "Shell folder does not exist."}};
     for (const auto& r : reasons)
         check(CPLXSIgetStoragePathException(TEXT("f"), r.ulCode, NAMES, SRC, QUIET),
-              {BAD, (std::string("Unable to obtain Windows shell folder path for folder ( \"f\" ).  ") + r.szReason).c_str(),
+              {BAD,
+               (std::string("Unable to obtain Windows shell folder path for folder ( \"f\" ).  ") + r.szReason).c_str(),
                r.ulCode, rkErrorCode, true});
 }
 

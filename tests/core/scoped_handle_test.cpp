@@ -91,37 +91,46 @@ TEST(ScopedHandle, CloseKeepsTheLastErrorAndErrno) {
         bool (*close)(bool& bKept);
         bool bCloses;
     } rows[] = {
-        {"file", [](bool& bKept) {
+        {"file",
+         [](bool& bKept) {
              return closeKeeping<CPLXKernelHandleTraits>(
                  CreateFileW(TEXT("C:\\plx_scoped_handle.tmp"), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_FLAG_DELETE_ON_CLOSE, nullptr),
                  bKept);
-         }, true},
+         },
+         true},
         {"mutex", [](bool& bKept) { return closeKeeping<CPLXKernelHandleTraits>(openMutex(), bKept); }, true},
-        {"token", [](bool& bKept) {
+        {"token",
+         [](bool& bKept) {
              HANDLE hToken = nullptr;
              OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken);
              return closeKeeping<CPLXTokenTraits>(hToken, bKept);
-         }, true},
-        {"search", [](bool& bKept) {
+         },
+         true},
+        {"search",
+         [](bool& bKept) {
              WIN32_FIND_DATAW data;
              return closeKeeping<CPLXFindHandleTraits>(FindFirstFileW(TEXT("C:\\*"), &data), bKept);
-         }, true},
+         },
+         true},
         {"key", [](bool& bKept) { return closeKeeping<CPLXRegKeyTraits>(openKey(), bKept); }, true},
-        {"module", [](bool& bKept) {
-             return closeKeeping<CPLXModuleTraits>(LoadLibraryW(TEXT("shlwapi.dll")), bKept);
-         }, true},
+        {"module", [](bool& bKept) { return closeKeeping<CPLXModuleTraits>(LoadLibraryW(TEXT("shlwapi.dll")), bKept); },
+         true},
         // Closes that fail, as a handle closed twice does.
-        {"closed mutex", [](bool& bKept) {
+        {"closed mutex",
+         [](bool& bKept) {
              const HANDLE hMutex = openMutex();
              CloseHandle(hMutex);
              return closeKeeping<CPLXKernelHandleTraits>(hMutex, bKept);
-         }, false},
-        {"closed key", [](bool& bKept) {
+         },
+         false},
+        {"closed key",
+         [](bool& bKept) {
              const HKEY hKey = openKey();
              RegCloseKey(hKey);
              return closeKeeping<CPLXRegKeyTraits>(hKey, bKept);
-         }, false},
+         },
+         false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.szKind);

@@ -220,14 +220,14 @@ TEST(WCharStringConvertTest, DigitLimitsAreReportedTwice) {
     EXPECT_EQ(parsed("1234567012345", nsOct, false), 0xDEADBEEFu);
     EXPECT_EQ(parsed("101010101010101010101010101010101", nsBin, false), 0xDEADBEEFu);
     std::vector<std::string> entries = on.entries();
-    EXPECT_EQ(plxCountEntries(entries,
-                              "( this string ). too many hex digits in string - will overflow unsigned long value"),
-              1u);
+    EXPECT_EQ(
+        plxCountEntries(entries, "( this string ). too many hex digits in string - will overflow unsigned long value"),
+        1u);
     EXPECT_EQ(plxCountEntries(entries,
                               "( this string ). too many octal digits in string - will overflow unsigned long value"),
               1u);
-    EXPECT_EQ(plxCountEntries(entries, "( this ). too many binary digits in string - will overflow unsigned long value"),
-              1u);
+    EXPECT_EQ(
+        plxCountEntries(entries, "( this ). too many binary digits in string - will overflow unsigned long value"), 1u);
     EXPECT_EQ(plxCountEntries(entries, "An unhandled exception occurred"), 3u);
 }
 

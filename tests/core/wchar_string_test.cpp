@@ -125,8 +125,8 @@ TEST(WCharStringTest, FindArgumentFailuresAreLoggedOnce) {
     EXPECT_FALSE(plxStr("abc").find(plxStr("x"), 0, pmFromStart, ulPos));
     EXPECT_FALSE(plxStr("abc").find(plxStr("abcd"), 1, pmFromStart, ulPos));
     std::vector<std::string> entries = on.entries();
-    EXPECT_EQ(plxCountEntries(entries,
-                              "( ulOccurrance ). value is impossible since it is larger than the length of this string"),
+    EXPECT_EQ(plxCountEntries(
+                  entries, "( ulOccurrance ). value is impossible since it is larger than the length of this string"),
               1u);
     EXPECT_EQ(plxCountEntries(entries, "( ulOccurrance ). value must be greater than 0"), 1u);
     EXPECT_EQ(entries.size(), 2u);
@@ -309,8 +309,7 @@ TEST(WCharStringTest, SeparatedTokens) {
     EXPECT_FALSE(plxStr("a,b").getToken(token, plxStr(";"), 2));
     EXPECT_FALSE(plxStr("a.b").getToken(token, plxStr("."), 1, 3, 0, 0));
 
-    EXPECT_TRUE(plxStr("k = value ;x").getToken(token, plxStr("="), 2, tmSeparated, PLX_TRIM_BOTH,
-                                                  PLX_BLANK_SPACE));
+    EXPECT_TRUE(plxStr("k = value ;x").getToken(token, plxStr("="), 2, tmSeparated, PLX_TRIM_BOTH, PLX_BLANK_SPACE));
     EXPECT_EQ(plxText(token), "value;x");
     S self = plxStr("p/q");
     EXPECT_TRUE(self.getToken(self, plxStr("/"), 2));

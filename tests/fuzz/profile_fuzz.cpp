@@ -66,10 +66,12 @@ void walkSection(const std::u16string& section, const WCHAR* file) {
         const WCHAR* key = keys[i].c_str();
         for (DWORD size : kShortSizes) {
             std::vector<WCHAR> buffer(size);
-            expectString(buffer, GetPrivateProfileStringW(section.c_str(), key, TEXT("default"), buffer.data(), size, file));
+            expectString(buffer,
+                         GetPrivateProfileStringW(section.c_str(), key, TEXT("default"), buffer.data(), size, file));
         }
         std::vector<WCHAR> value(kLarge);
-        expectString(value, GetPrivateProfileStringW(section.c_str(), key, TEXT("default"), value.data(), kLarge, file));
+        expectString(value,
+                     GetPrivateProfileStringW(section.c_str(), key, TEXT("default"), value.data(), kLarge, file));
         GetPrivateProfileIntW(section.c_str(), key, -1, file);
     }
 }

@@ -15,7 +15,8 @@ namespace {
 CPLXWCharString textOf(const uint8_t* data, size_t size) {
     std::vector<unsigned short> units;
     if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-        for (size_t i = 2; i + 1 < size; i += 2) units.push_back(static_cast<unsigned short>(data[i] | (data[i + 1] << 8)));
+        for (size_t i = 2; i + 1 < size; i += 2)
+            units.push_back(static_cast<unsigned short>(data[i] | (data[i + 1] << 8)));
     } else {
         units.assign(data, data + size);
     }
@@ -28,8 +29,8 @@ bool sameBytes(const CPLXBuffer<unsigned char>& a, const unsigned char* pBytes, 
 }
 
 void checkNumbers(const CPLXWCharString& text) {
-    for (ULONG system : {CPLXWCharString::nsDec, CPLXWCharString::nsHex, CPLXWCharString::nsBin,
-                         CPLXWCharString::nsOct}) {
+    for (ULONG system :
+         {CPLXWCharString::nsDec, CPLXWCharString::nsHex, CPLXWCharString::nsBin, CPLXWCharString::nsOct}) {
         const ULONG ulUntouched = 0xA5A5A5A5UL;
         ULONG ulValue = ulUntouched;
         if (!text.toNumber(ulValue, system)) {

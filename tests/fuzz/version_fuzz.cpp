@@ -40,8 +40,8 @@ void queryAll(const std::vector<BYTE>& buffer, bool wholeBuffer) {
     if (!query(buffer, u"\\VarFileInfo\\Translation", 1, length, value)) return;
     for (UINT i = 0; i < length / 4 && i < 4; ++i) {
         char language[9];
-        std::snprintf(language, sizeof language, "%02x%02x%02x%02x", value[4 * i + 1], value[4 * i],
-                      value[4 * i + 3], value[4 * i + 2]);
+        std::snprintf(language, sizeof language, "%02x%02x%02x%02x", value[4 * i + 1], value[4 * i], value[4 * i + 3],
+                      value[4 * i + 2]);
         for (const char16_t* name : {u"FileVersion", u"ProductVersion", u"OriginalFilename"}) {
             std::u16string subBlock = u"\\StringFileInfo\\" + std::u16string(language, language + 8) + u"\\" + name;
             UINT textLength;

@@ -14,14 +14,10 @@ const char* const kLibrary = "plxpwm_ie_com.dll";
 const char* const kLogName = "patchlog8106.txt";
 const char* const kOldVersion = "8.30.20.0";
 
-std::string at(const std::string& dir, const char* name)
-{
-    return dir + name;
-}
+std::string at(const std::string& dir, const char* name) { return dir + name; }
 
 // Windows 6.1 x64 with product 8.30.20.0 and older libraries in both directories.
-void demoMachine(HotfixMachine& m)
-{
+void demoMachine(HotfixMachine& m) {
     m.windows("6.1", true)
         .product(kOldVersion)
         .installed(kDir32, kOldVersion, false)
@@ -31,15 +27,12 @@ void demoMachine(HotfixMachine& m)
 
 // Windows x86 (6.1 unless said) with product version and an installed library of libVersion ("" for none).
 void machine32(HotfixMachine& m, const std::string& productVersion, const std::string& libVersion,
-               const std::string& windowsVersion = "6.1")
-{
+               const std::string& windowsVersion = "6.1") {
     m.windows(windowsVersion, false).product(productVersion).package();
-    if (!libVersion.empty())
-        m.installed(kDirX86, libVersion, false);
+    if (!libVersion.empty()) m.installed(kDirX86, libVersion, false);
 }
 
-void expectRecord(HotfixMachine& m, const std::string& productKey)
-{
+void expectRecord(HotfixMachine& m, const std::string& productKey) {
     const std::string key = productKey + "\\Patch\\8106";
     std::string description;
     EXPECT_TRUE(readRegString(key, "description", description, KEY_WOW64_32KEY));
@@ -53,22 +46,19 @@ void expectRecord(HotfixMachine& m, const std::string& productKey)
     }
 }
 
-void expectNoRecord()
-{
+void expectNoRecord() {
     EXPECT_FALSE(regKeyExists(kProductKey + "\\Patch\\8106", KEY_WOW64_32KEY));
     EXPECT_FALSE(regKeyExists(kLegacyKey + "\\Patch\\8106", KEY_WOW64_32KEY));
 }
 
 // The installed library of dir is still the stand-in of version, with no ".bak" beside it.
-void expectUntouched(HotfixMachine& m, const std::string& dir, const std::string& version, bool bX64Build)
-{
+void expectUntouched(HotfixMachine& m, const std::string& dir, const std::string& version, bool bX64Build) {
     EXPECT_EQ(m.readFile(at(dir, kLibrary)), standIn(version, bX64Build)) << dir;
     EXPECT_FALSE(m.exists(at(dir, "plxpwm_ie_com.dll.bak"))) << dir;
 }
 
 // A refusal: one OK box with text, the same in the patch log of logDir, nothing else changed.
-void expectRefusal(HotfixMachine& m, const HotfixRun& run, const char* text, const std::string& logDir)
-{
+void expectRefusal(HotfixMachine& m, const HotfixRun& run, const char* text, const std::string& logDir) {
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(m.boxes(), std::vector<std::string>{box(text, "OK", "IDOK")});
     EXPECT_EQ(m.readFile(at(logDir, kLogName)), patchLogBytes({logLine(text, 1)}));
@@ -79,8 +69,7 @@ void expectRefusal(HotfixMachine& m, const HotfixRun& run, const char* text, con
 
 // ------------------------------------------------------------------ success
 
-TEST_F(HotfixX64, Success64ReplacesBothLibrariesRecordsAndAsks)
-{
+TEST_F(HotfixX64, Success64ReplacesBothLibrariesRecordsAndAsks) {
     HotfixMachine m;
     demoMachine(m);
     m.answers("no").create();
@@ -99,8 +88,7 @@ TEST_F(HotfixX64, Success64ReplacesBothLibrariesRecordsAndAsks)
     EXPECT_TRUE(m.restarts().empty());
 }
 
-TEST_F(HotfixX86, Success32ReplacesTheLibrary)
-{
+TEST_F(HotfixX86, Success32ReplacesTheLibrary) {
     HotfixMachine m;
     machine32(m, "8.30.33.0", "8.30.33.0");
     m.answers("no").create();
@@ -114,8 +102,7 @@ TEST_F(HotfixX86, Success32ReplacesTheLibrary)
     EXPECT_EQ(m.readFile(at(kDirX86, kLogName)), patchLogBytes({logLine(kMsgRestart, 7)}));
 }
 
-TEST_F(HotfixX86, MissingInstalledLibraryIsCopiedIn)
-{
+TEST_F(HotfixX86, MissingInstalledLibraryIsCopiedIn) {
     HotfixMachine m;
     machine32(m, kOldVersion, "");
     m.file(at(kDirX86, "vaultline.exe"), "MZ").answers("no").create();
@@ -126,8 +113,7 @@ TEST_F(HotfixX86, MissingInstalledLibraryIsCopiedIn)
     expectRecord(m, kProductKey);
 }
 
-TEST_F(HotfixX86, ExistingBakFileIsReplaced)
-{
+TEST_F(HotfixX86, ExistingBakFileIsReplaced) {
     HotfixMachine m;
     machine32(m, kOldVersion, kOldVersion);
     m.file(at(kDirX86, "plxpwm_ie_com.dll.bak"), "an older backup").answers("no").create();
@@ -136,8 +122,7 @@ TEST_F(HotfixX86, ExistingBakFileIsReplaced)
     EXPECT_EQ(m.readFile(at(kDirX86, kLibrary)), packageFile("plxpwm_ie_com.dll"));
 }
 
-TEST_F(HotfixX64, SecondRunFindsTheLibraryCurrentAndAppendsToTheLog)
-{
+TEST_F(HotfixX64, SecondRunFindsTheLibraryCurrentAndAppendsToTheLog) {
     HotfixMachine m;
     demoMachine(m);
     m.answers("no").create();
@@ -145,8 +130,8 @@ TEST_F(HotfixX64, SecondRunFindsTheLibraryCurrentAndAppendsToTheLog)
     m.answersNow("ok");
     HotfixRun second = m.run();
     EXPECT_EQ(second.exitCode, 0) << second.output;
-    EXPECT_EQ(m.boxes(), (std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO"),
-                                                   box(kMsgAlreadyInstalled, "OK", "IDOK")}));
+    EXPECT_EQ(m.boxes(),
+              (std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO"), box(kMsgAlreadyInstalled, "OK", "IDOK")}));
     // One byte-order mark; the second run's line follows the first.
     EXPECT_EQ(m.readFile(at(kDir32, kLogName)),
               patchLogBytes({logLine(kMsgRestart, 7), logLine(kMsgAlreadyInstalled, 1)}));
@@ -154,20 +139,17 @@ TEST_F(HotfixX64, SecondRunFindsTheLibraryCurrentAndAppendsToTheLog)
     EXPECT_EQ(m.readFile(at(kDir64, "plxpwm_ie_com.dll.bak")), standIn(kOldVersion, true));
 }
 
-TEST_F(HotfixX86, LogWithoutByteOrderMarkGetsNone)
-{
+TEST_F(HotfixX86, LogWithoutByteOrderMarkGetsNone) {
     HotfixMachine m;
     machine32(m, kOldVersion, "8.30.33.1");
     m.file(at(kDirX86, kLogName), patchLogBytes({"earlier"}, false)).answers("ok").create();
     m.run();
-    EXPECT_EQ(m.readFile(at(kDirX86, kLogName)),
-              patchLogBytes({"earlier", logLine(kMsgAlreadyInstalled, 1)}, false));
+    EXPECT_EQ(m.readFile(at(kDirX86, kLogName)), patchLogBytes({"earlier", logLine(kMsgAlreadyInstalled, 1)}, false));
 }
 
 // ------------------------------------------------------------------ restart question
 
-TEST_F(HotfixX64, YesToTheRestartQuestionRestartsWindows)
-{
+TEST_F(HotfixX64, YesToTheRestartQuestionRestartsWindows) {
     HotfixMachine m;
     demoMachine(m);
     m.answers("yes").create();
@@ -186,8 +168,7 @@ TEST_F(HotfixX64, YesToTheRestartQuestionRestartsWindows)
 
 // ------------------------------------------------------------------ installed library versions
 
-TEST_F(HotfixX86, SameLibraryVersionIsAlreadyInstalled)
-{
+TEST_F(HotfixX86, SameLibraryVersionIsAlreadyInstalled) {
     HotfixMachine m;
     machine32(m, kOldVersion, "8.30.33.1");
     m.answers("ok").create();
@@ -200,8 +181,7 @@ TEST_F(HotfixX86, SameLibraryVersionIsAlreadyInstalled)
     expectRecord(m, kProductKey);
 }
 
-TEST_F(HotfixX86, NewerLibraryIsRefused)
-{
+TEST_F(HotfixX86, NewerLibraryIsRefused) {
     HotfixMachine m;
     machine32(m, kOldVersion, "8.30.34.0");
     m.answers("ok").create();
@@ -209,8 +189,7 @@ TEST_F(HotfixX86, NewerLibraryIsRefused)
     expectUntouched(m, kDirX86, "8.30.34.0", false);
 }
 
-TEST_F(HotfixX64, Newer64BitLibraryLeavesThe32BitOneAlone)
-{
+TEST_F(HotfixX64, Newer64BitLibraryLeavesThe32BitOneAlone) {
     HotfixMachine m;
     m.windows("6.1", true)
         .product(kOldVersion)
@@ -224,8 +203,7 @@ TEST_F(HotfixX64, Newer64BitLibraryLeavesThe32BitOneAlone)
     expectUntouched(m, kDir32, kOldVersion, false);
 }
 
-TEST_F(HotfixX86, InstalledLibraryWithoutVersionIsReplaced)
-{
+TEST_F(HotfixX86, InstalledLibraryWithoutVersionIsReplaced) {
     HotfixMachine m;
     machine32(m, kOldVersion, "0.0.0.0");
     m.answers("no").create();
@@ -236,29 +214,28 @@ TEST_F(HotfixX86, InstalledLibraryWithoutVersionIsReplaced)
 
 // ------------------------------------------------------------------ product detection
 
-TEST_F(HotfixX64, ProductAbsentWritesTheLogToTheCurrentDirectory)
-{
+TEST_F(HotfixX64, ProductAbsentWritesTheLogToTheCurrentDirectory) {
     HotfixMachine m;
     m.windows("6.1", true).package().file("C:\\Users\\Public\\Documents\\keep.txt", "x").answers("ok").create();
     expectRefusal(m, m.run("", "C:\\Users\\Public\\Documents"), kMsgNotInstalled, "C:\\Users\\Public\\Documents\\");
     EXPECT_FALSE(m.exists(std::string(kDownloads) + kLogName));
 }
 
-TEST_F(HotfixX86, ProductAbsentOnOtherWindowsIsStillNotInstalled)
-{
+TEST_F(HotfixX86, ProductAbsentOnOtherWindowsIsStillNotInstalled) {
     HotfixMachine m;
     m.windows("5.1", false).package().answers("ok").create();
     expectRefusal(m, m.run(), kMsgNotInstalled, kDownloads);
 }
 
-TEST_F(HotfixX86, LegacyKeyOnlyIsPatchedAndRecordedThere)
-{
+TEST_F(HotfixX86, LegacyKeyOnlyIsPatchedAndRecordedThere) {
     HotfixMachine m;
     m.windows("6.1", false)
-        .reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Meridal Stillharbour\\Vaultline Security Software]\n"
-             "\"Version\"=\"8.30.20.0\"\n\"InstallPath\"=\"C:\\\\Program Files\\\\Orvane\\\\Vaultline Security Suite\\\\\"\n"
-             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
-             "\"VLSInstall\"=dword:00000001\n")
+        .reg(
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Meridal Stillharbour\\Vaultline Security Software]\n"
+            "\"Version\"=\"8.30.20.0\"\n\"InstallPath\"=\"C:\\\\Program Files\\\\Orvane\\\\Vaultline Security "
+            "Suite\\\\\"\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
+            "\"VLSInstall\"=dword:00000001\n")
         .installed(kDirX86, kOldVersion, false)
         .package()
         .answers("no")
@@ -270,8 +247,7 @@ TEST_F(HotfixX86, LegacyKeyOnlyIsPatchedAndRecordedThere)
     EXPECT_FALSE(regKeyExists(kProductKey, KEY_WOW64_32KEY));
 }
 
-TEST_F(HotfixX64, Version8WithoutVLSInstallIsNotInstalled)
-{
+TEST_F(HotfixX64, Version8WithoutVLSInstallIsNotInstalled) {
     HotfixMachine m;
     m.windows("6.1", true).product(kOldVersion, false).installed(kDir32, kOldVersion, false).package();
     m.installed(kDir64, kOldVersion, true).answers("ok").create();
@@ -280,19 +256,18 @@ TEST_F(HotfixX64, Version8WithoutVLSInstallIsNotInstalled)
     expectUntouched(m, kDir32, kOldVersion, false);
 }
 
-TEST_F(HotfixX86, VLSInstallZeroIsNotInstalled)
-{
+TEST_F(HotfixX86, VLSInstallZeroIsNotInstalled) {
     HotfixMachine m;
     machine32(m, kOldVersion, kOldVersion);
-    m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
-          "\"VLSInstall\"=dword:00000000\n")
+    m.reg(
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
+         "\"VLSInstall\"=dword:00000000\n")
         .answers("ok")
         .create();
     expectRefusal(m, m.run(), kMsgNotInstalled, kDirX86);
 }
 
-TEST_F(HotfixX86, Version6NeedsNoPolicyButIsNotPatched)
-{
+TEST_F(HotfixX86, Version6NeedsNoPolicyButIsNotPatched) {
     HotfixMachine m;
     m.windows("6.1", false).product("6.5.0.0", false).installed(kDirX86, kOldVersion, false).package();
     m.answers("ok").create();
@@ -306,8 +281,7 @@ TEST_F(HotfixX86, Version6NeedsNoPolicyButIsNotPatched)
 // name would name a file of the current directory), nothing is recorded and
 // the failure is shown; its log line lands in the current directory.
 namespace {
-void expectNothingDoneWithoutDirectory(HotfixMachine& m)
-{
+void expectNothingDoneWithoutDirectory(HotfixMachine& m) {
     const std::string documents = "C:\\Users\\Public\\Documents\\";
     m.package().file(documents + "keep.txt", "x").answers("ok,ok").create();
     HotfixRun run = m.run("", documents);
@@ -320,26 +294,26 @@ void expectNothingDoneWithoutDirectory(HotfixMachine& m)
 }
 }  // namespace
 
-TEST_F(HotfixX86, NoInstallPathAnywhereCopiesNothing)
-{
+TEST_F(HotfixX86, NoInstallPathAnywhereCopiesNothing) {
     HotfixMachine m;
     m.windows("6.1", false)
-        .reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n\"Version\"=\"8.30.20.0\"\n"
-             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
-             "\"VLSInstall\"=dword:00000001\n");
+        .reg(
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n\"Version\"=\"8.30.20.0\"\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
+            "\"VLSInstall\"=dword:00000001\n");
     expectNothingDoneWithoutDirectory(m);
 }
 
-TEST_F(HotfixX64, EmptyInstallPathCopiesNothingEvenWithA64BitDirectory)
-{
+TEST_F(HotfixX64, EmptyInstallPathCopiesNothingEvenWithA64BitDirectory) {
     HotfixMachine m;
     m.windows("6.1", true)
-        .reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Vaultline Security Suite]\n"
-             "\"Version\"=\"8.30.20.0\"\n\"InstallPath\"=\"\"\n"
-             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
-             "\"VLSInstall\"=dword:00000001\n"
-             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n"
-             "\"InstallPath\"=\"C:\\\\Program Files\\\\Orvane\\\\Vaultline Security Suite\\\\\"\n")
+        .reg(
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Vaultline Security Suite]\n"
+            "\"Version\"=\"8.30.20.0\"\n\"InstallPath\"=\"\"\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\PLX Common\\Vaultline Security Suite]\n"
+            "\"VLSInstall\"=dword:00000001\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n"
+            "\"InstallPath\"=\"C:\\\\Program Files\\\\Orvane\\\\Vaultline Security Suite\\\\\"\n")
         .installed(kDir64, kOldVersion, true);
     expectNothingDoneWithoutDirectory(m);
     expectUntouched(m, kDir64, kOldVersion, true);
@@ -347,23 +321,20 @@ TEST_F(HotfixX64, EmptyInstallPathCopiesNothingEvenWithA64BitDirectory)
 
 // ------------------------------------------------------------------ patch record check
 
-TEST_F(HotfixX86, Patch8100RecordedIsRefusedBeforeAnyFile)
-{
+TEST_F(HotfixX86, Patch8100RecordedIsRefusedBeforeAnyFile) {
     HotfixMachine m;
     machine32(m, kOldVersion, kOldVersion);
-    m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite\\Patch\\8100]\n")
-        .answers("ok")
-        .create();
+    m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite\\Patch\\8100]\n").answers("ok").create();
     expectRefusal(m, m.run(), kMsgAlreadyInstalled, kDirX86);
     expectUntouched(m, kDirX86, kOldVersion, false);
 }
 
-TEST_F(HotfixX86, Patch8106OnlyDoesNotStopThePatch)
-{
+TEST_F(HotfixX86, Patch8106OnlyDoesNotStopThePatch) {
     HotfixMachine m;
     machine32(m, kOldVersion, kOldVersion);
-    m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite\\Patch\\8106]\n"
-          "\"description\"=\"old\"\n")
+    m.reg(
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite\\Patch\\8106]\n"
+         "\"description\"=\"old\"\n")
         .answers("no")
         .create();
     m.run();
@@ -375,8 +346,7 @@ TEST_F(HotfixX86, Patch8106OnlyDoesNotStopThePatch)
 
 class HotfixX86OtherWindows : public HotfixX86, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(HotfixX86OtherWindows, IsRefusedWithTheSystemMessage)
-{
+TEST_P(HotfixX86OtherWindows, IsRefusedWithTheSystemMessage) {
     HotfixMachine m;
     machine32(m, kOldVersion, kOldVersion, GetParam());
     m.answers("ok").create();
@@ -395,8 +365,7 @@ struct VersionCase {
 
 class HotfixX86ProductVersion : public HotfixX86, public ::testing::WithParamInterface<VersionCase> {};
 
-TEST_P(HotfixX86ProductVersion, GatesThePatch)
-{
+TEST_P(HotfixX86ProductVersion, GatesThePatch) {
     HotfixMachine m;
     machine32(m, GetParam().version, kOldVersion);
     m.answers(GetParam().bPatched ? "no" : "ok").create();
@@ -416,15 +385,13 @@ INSTANTIATE_TEST_SUITE_P(Versions, HotfixX86ProductVersion,
                                            VersionCase{"8.30.34.0", false}, VersionCase{"8.31.0.0", false},
                                            VersionCase{"8.29.20.0", false}, VersionCase{"8.30", false},
                                            VersionCase{"8.30.x.0", false}, VersionCase{"8.30.-1.0", false},
-                                           VersionCase{"8..30.1", false},
-                                           VersionCase{"8.30.4294967296", false}));
+                                           VersionCase{"8..30.1", false}, VersionCase{"8.30.4294967296", false}));
 
 // ------------------------------------------------------------------ silent mode
 
 class HotfixX64Silent : public HotfixX64, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(HotfixX64Silent, ShowsNoBoxAndLogsTheDefaultAnswers)
-{
+TEST_P(HotfixX64Silent, ShowsNoBoxAndLogsTheDefaultAnswers) {
     HotfixMachine m;
     demoMachine(m);
     m.answers("yes,yes").create();
@@ -444,8 +411,7 @@ TEST_P(HotfixX64Silent, ShowsNoBoxAndLogsTheDefaultAnswers)
 
 INSTANTIATE_TEST_SUITE_P(Switches, HotfixX64Silent, ::testing::Values("/s", "/S", "-s", "-S", "other /quiet-S"));
 
-TEST_F(HotfixX64, OtherArgumentsAreIgnored)
-{
+TEST_F(HotfixX64, OtherArgumentsAreIgnored) {
     HotfixMachine m;
     demoMachine(m);
     m.answers("no").create();
@@ -455,15 +421,15 @@ TEST_F(HotfixX64, OtherArgumentsAreIgnored)
 
 // ------------------------------------------------------------------ diagnostic log
 
-TEST_F(HotfixX64, DiagnosticLogIsWrittenWhereTheLoggingValuesSay)
-{
+TEST_F(HotfixX64, DiagnosticLogIsWrittenWhereTheLoggingValuesSay) {
     // Switched on in the program's own (32-bit) view, with every level and traces.
     const char* const kDiagnosticLog = "C:\\ProgramData\\Orvane\\plxhotfix.log";
     HotfixMachine m;
     demoMachine(m);
-    m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Logs]\n\"Logging\"=dword:00000001\n"
-          "\"LogDetail\"=dword:0000ffff\n\"DynamicLogging\"=dword:00000001\n"
-          "\"TextOutput\"=\"C:\\\\ProgramData\\\\Orvane\\\\plxhotfix.log\"\n")
+    m.reg(
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Logs]\n\"Logging\"=dword:00000001\n"
+         "\"LogDetail\"=dword:0000ffff\n\"DynamicLogging\"=dword:00000001\n"
+         "\"TextOutput\"=\"C:\\\\ProgramData\\\\Orvane\\\\plxhotfix.log\"\n")
         .create();
     EXPECT_FALSE(m.exists(kDiagnosticLog));
     m.run("/s");
@@ -479,14 +445,12 @@ TEST_F(HotfixX64, DiagnosticLogIsWrittenWhereTheLoggingValuesSay)
 
 // ------------------------------------------------------------------ failures
 
-TEST_F(HotfixX64, StandardUserChangesNothing)
-{
+TEST_F(HotfixX64, StandardUserChangesNothing) {
     HotfixMachine m;
     demoMachine(m);
     m.standardUser();
     std::string reason;
-    if (!HotfixHost::canModel(m.settings(), reason))
-        GTEST_SKIP() << reason;
+    if (!HotfixHost::canModel(m.settings(), reason)) GTEST_SKIP() << reason;
     m.answers("ok,ok").create();
     HotfixRun run = m.run();
     EXPECT_EQ(run.exitCode, 0) << run.output;
@@ -499,8 +463,7 @@ TEST_F(HotfixX64, StandardUserChangesNothing)
     EXPECT_FALSE(m.exists(at(kDir32, kLogName)));
 }
 
-TEST_F(HotfixX64, PackageWithoutLibrariesChangesNothing)
-{
+TEST_F(HotfixX64, PackageWithoutLibrariesChangesNothing) {
     HotfixMachine m;
     m.windows("6.1", true)
         .product(kOldVersion)
@@ -521,10 +484,8 @@ TEST_F(HotfixX64, PackageWithoutLibrariesChangesNothing)
                              logLine(kMsgFailure, 1), std::string("Failed to update file ") + kDir32 + kLibrary}));
 }
 
-TEST_F(HotfixX86, BoxThatCannotBeShownIsLoggedWithAnswerZero)
-{
-    if (plxIsWine())
-        GTEST_SKIP() << "Wine's MessageBoxW returns -1 when it cannot show a box, where Windows returns 0";
+TEST_F(HotfixX86, BoxThatCannotBeShownIsLoggedWithAnswerZero) {
+    if (plxIsWine()) GTEST_SKIP() << "Wine's MessageBoxW returns -1 when it cannot show a box, where Windows returns 0";
     HotfixMachine m;
     machine32(m, kOldVersion, "8.30.33.1");
     m.create();  // no answers and no terminal
@@ -537,8 +498,7 @@ TEST_F(HotfixX86, BoxThatCannotBeShownIsLoggedWithAnswerZero)
 
 namespace {
 // A stand-in whose resource directory is gone: a whole library without a version.
-std::string withoutVersionResource(std::string bytes)
-{
+std::string withoutVersionResource(std::string bytes) {
     auto dword = [&](size_t at) {
         return static_cast<size_t>(static_cast<unsigned char>(bytes[at])) |
                static_cast<size_t>(static_cast<unsigned char>(bytes[at + 1])) << 8;
@@ -562,7 +522,8 @@ struct RefusedCase {
 const RefusedCase kRefusedCases[] = {
     {"CutLibrary", true,
      [](HotfixMachine& m) {
-         m.file(std::string(kDownloads) + "plxpwm_ie_com_x64.dll", packageFile("plxpwm_ie_com_x64.dll").substr(0, 1000));
+         m.file(std::string(kDownloads) + "plxpwm_ie_com_x64.dll",
+                packageFile("plxpwm_ie_com_x64.dll").substr(0, 1000));
      },
      "C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
     {"EmptyLibrary", true, [](HotfixMachine& m) { m.file(std::string(kDownloads) + "plxpwm_ie_com.dll", ""); },
@@ -574,7 +535,8 @@ const RefusedCase kRefusedCases[] = {
      "C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
     {"LibraryWithoutVersion", false,
      [](HotfixMachine& m) {
-         m.file(std::string(kDownloads) + "plxpwm_ie_com.dll", withoutVersionResource(packageFile("plxpwm_ie_com.dll")));
+         m.file(std::string(kDownloads) + "plxpwm_ie_com.dll",
+                withoutVersionResource(packageFile("plxpwm_ie_com.dll")));
      },
      "C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
     {"LibraryOfVersionZero", true,
@@ -593,13 +555,13 @@ const RefusedCase kRefusedCases[] = {
      "plxpwm_ie_com.dll"},
     {"InstallPath64NamesThe32BitFolder", true,
      [](HotfixMachine& m) {
-         m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=\"C:\\\\PROGRAM FILES "
-               "(X86)\\\\Orvane\\\\Vaultline Security Suite\\\\\"\n");
+         m.reg(
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=\"C:\\\\PROGRAM FILES "
+             "(X86)\\\\Orvane\\\\Vaultline Security Suite\\\\\"\n");
      },
      "C:\\PROGRAM FILES (X86)\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
     // Without its backup the installed library is not overwritten.
-    {"BackupNameIsAFolder", false,
-     [](HotfixMachine& m) { m.file(std::string(kDirX86) + kBak + "\\keep.txt", "x"); },
+    {"BackupNameIsAFolder", false, [](HotfixMachine& m) { m.file(std::string(kDirX86) + kBak + "\\keep.txt", "x"); },
      "C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
     {"BackupIsReadOnly", false, [](HotfixMachine& m) { m.file(std::string(kDirX86) + kBak, "an older backup"); },
      "C:\\Program Files\\Orvane\\Vaultline Security Suite\\plxpwm_ie_com.dll"},
@@ -607,16 +569,14 @@ const RefusedCase kRefusedCases[] = {
 
 class HotfixRefused : public ::testing::TestWithParam<std::tuple<RefusedCase, bool>> {};
 
-std::string refusedName(const ::testing::TestParamInfo<std::tuple<RefusedCase, bool>>& info)
-{
+std::string refusedName(const ::testing::TestParamInfo<std::tuple<RefusedCase, bool>>& info) {
     return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "_Loaded" : "_Free");
 }
 }  // namespace
 
 // Nothing changes, the failure is shown and logged, and nothing is recorded:
 // with the installed libraries free or loaded by a running browser.
-TEST_P(HotfixRefused, ChangesNothingAndSaysWhichLibrary)
-{
+TEST_P(HotfixRefused, ChangesNothingAndSaysWhichLibrary) {
     const RefusedCase& c = std::get<0>(GetParam());
     const bool bReadOnlyBackup = std::string(c.name) == "BackupIsReadOnly";
     if (bReadOnlyBackup && plxIsWine())
@@ -624,8 +584,7 @@ TEST_P(HotfixRefused, ChangesNothingAndSaysWhichLibrary)
     HotfixMachine m;
     m.windows("6.1", c.bX64).loadedByBrowser(std::get<1>(GetParam()));
     std::string reason;
-    if (!HotfixHost::canModel(m.settings(), reason))
-        GTEST_SKIP() << reason;
+    if (!HotfixHost::canModel(m.settings(), reason)) GTEST_SKIP() << reason;
     if (c.bX64)
         demoMachine(m);
     else
@@ -641,7 +600,8 @@ TEST_P(HotfixRefused, ChangesNothingAndSaysWhichLibrary)
     const std::string logDir = c.bX64 ? kDir32 : kDirX86;
     EXPECT_EQ(m.readFile(at(logDir, kLogName)),
               patchLogBytes({logLine(kMsgFailure, 1), std::string("Failed to update file ") + c.failedTarget}));
-    for (const std::string& dir : c.bX64 ? std::vector<std::string>{kDir32, kDir64} : std::vector<std::string>{kDirX86}) {
+    for (const std::string& dir :
+         c.bX64 ? std::vector<std::string>{kDir32, kDir64} : std::vector<std::string>{kDirX86}) {
         EXPECT_EQ(m.readFile(at(dir, kLibrary)), standIn(kOldVersion, dir == kDir64 && c.bX64)) << dir;
         EXPECT_FALSE(m.exists(at(dir, "plxpwm_ie_com.dll.new"))) << dir;
     }
@@ -653,8 +613,8 @@ TEST_P(HotfixRefused, ChangesNothingAndSaysWhichLibrary)
     EXPECT_TRUE(m.restarts().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, HotfixRefused, ::testing::Combine(::testing::ValuesIn(kRefusedCases), ::testing::Bool()),
-                         refusedName);
+INSTANTIATE_TEST_SUITE_P(Cases, HotfixRefused,
+                         ::testing::Combine(::testing::ValuesIn(kRefusedCases), ::testing::Bool()), refusedName);
 
 namespace {
 // Registrations and package places that Windows allows: the patch applies as on the demo computer.
@@ -667,40 +627,39 @@ struct PathCase {
 const PathCase kPathCases[] = {
     {"InstallPathWithoutTrailingBackslash", true,
      [](HotfixMachine& m) {
-         m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=\"C:\\\\"
-               "Program Files (x86)\\\\Orvane\\\\Vaultline Security Suite\"\n"
-               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=\"C:\\\\Program "
-               "Files\\\\Orvane\\\\Vaultline Security Suite\"\n");
+         m.reg(
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=\"C:\\\\"
+             "Program Files (x86)\\\\Orvane\\\\Vaultline Security Suite\"\n"
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=\"C:\\\\Program "
+             "Files\\\\Orvane\\\\Vaultline Security Suite\"\n");
      }},
     // "%ProgramFiles%\Orvane\Vaultline Security Suite\" as REG_EXPAND_SZ.
     {"ExpandableInstallPath", false,
      [](HotfixMachine& m) {
-         m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=hex(2):25,00,50,00,"
-               "72,00,6f,00,67,00,72,00,61,00,6d,00,46,00,69,00,6c,00,65,00,73,00,25,00,5c,00,4f,00,72,00,76,00,61,00,"
-               "6e,00,65,00,5c,00,56,00,61,00,75,00,6c,00,74,00,6c,00,69,00,6e,00,65,00,20,00,53,00,65,00,63,00,75,00,"
-               "72,00,69,00,74,00,79,00,20,00,53,00,75,00,69,00,74,00,65,00,5c,00,00,00\n");
+         m.reg(
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Vaultline Security Suite]\n\"InstallPath\"=hex(2):25,00,50,00,"
+             "72,00,6f,00,67,00,72,00,61,00,6d,00,46,00,69,00,6c,00,65,00,73,00,25,00,5c,00,4f,00,72,00,76,00,61,00,"
+             "6e,00,65,00,5c,00,56,00,61,00,75,00,6c,00,74,00,6c,00,69,00,6e,00,65,00,20,00,53,00,65,00,63,00,75,00,"
+             "72,00,69,00,74,00,79,00,20,00,53,00,75,00,69,00,74,00,65,00,5c,00,00,00\n");
      }},
     {"PackageOnANetworkShare", true, [](HotfixMachine& m) { m.packageIn("\\\\server\\deploy\\hotfix\\").package(); }},
 };
 
 class HotfixPaths : public ::testing::TestWithParam<std::tuple<PathCase, bool>> {};
 
-std::string pathName(const ::testing::TestParamInfo<std::tuple<PathCase, bool>>& info)
-{
+std::string pathName(const ::testing::TestParamInfo<std::tuple<PathCase, bool>>& info) {
     return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "_Loaded" : "_Free");
 }
 }  // namespace
 
-TEST_P(HotfixPaths, PatchEveryLibraryInItsPlace)
-{
+TEST_P(HotfixPaths, PatchEveryLibraryInItsPlace) {
     const PathCase& c = std::get<0>(GetParam());
     if (std::string(c.name) == "PackageOnANetworkShare" && !PLX_SIMULATED_MACHINE)
         GTEST_SKIP() << "Wine reaches no network share";
     HotfixMachine m;
     m.windows("6.1", c.bX64).loadedByBrowser(std::get<1>(GetParam()));
     std::string reason;
-    if (!HotfixHost::canModel(m.settings(), reason))
-        GTEST_SKIP() << reason;
+    if (!HotfixHost::canModel(m.settings(), reason)) GTEST_SKIP() << reason;
     if (c.bX64)
         demoMachine(m);
     else
@@ -710,7 +669,8 @@ TEST_P(HotfixPaths, PatchEveryLibraryInItsPlace)
     HotfixRun run = m.run();
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(m.boxes(), std::vector<std::string>{box(kMsgRestart, "YESNO", "IDNO")});
-    for (const std::string& dir : c.bX64 ? std::vector<std::string>{kDir32, kDir64} : std::vector<std::string>{kDirX86}) {
+    for (const std::string& dir :
+         c.bX64 ? std::vector<std::string>{kDir32, kDir64} : std::vector<std::string>{kDirX86}) {
         const bool b64 = c.bX64 && dir == kDir64;
         EXPECT_EQ(m.readFile(at(dir, kLibrary)), packageFile(b64 ? "plxpwm_ie_com_x64.dll" : kLibrary)) << dir;
         EXPECT_EQ(m.readFile(at(dir, kBak)), standIn(kOldVersion, b64)) << dir;
@@ -722,8 +682,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, HotfixPaths, ::testing::Combine(::testing::Value
                          pathName);
 
 // A run that a crash or a power loss stopped halfway is completed by the next.
-TEST_F(HotfixX64, HalfPatchedComputerIsCompletedAndRecorded)
-{
+TEST_F(HotfixX64, HalfPatchedComputerIsCompletedAndRecorded) {
     HotfixMachine m;
     m.windows("6.1", true)
         .product(kOldVersion)
@@ -741,8 +700,7 @@ TEST_F(HotfixX64, HalfPatchedComputerIsCompletedAndRecorded)
     expectRecord(m, kProductKey);
 }
 
-TEST_F(HotfixX64, NewerLibraryOfEitherBuildIsNeverMadeOlder)
-{
+TEST_F(HotfixX64, NewerLibraryOfEitherBuildIsNeverMadeOlder) {
     HotfixMachine m;
     m.windows("6.1", true)
         .product(kOldVersion)
@@ -757,13 +715,11 @@ TEST_F(HotfixX64, NewerLibraryOfEitherBuildIsNeverMadeOlder)
 }
 
 // A startup script and a deployment tool at once: one patches, the other then finds it done.
-TEST_F(HotfixX64, TwoRunsAtOnceReplaceEachLibraryOnce)
-{
+TEST_F(HotfixX64, TwoRunsAtOnceReplaceEachLibraryOnce) {
     HotfixMachine m;
     demoMachine(m);
     m.create();
-    for (const HotfixRun& run : m.runTogether(2, "/s"))
-        EXPECT_EQ(run.exitCode, 0) << run.output;
+    for (const HotfixRun& run : m.runTogether(2, "/s")) EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(m.readFile(at(kDir64, kBak)), standIn(kOldVersion, true));
     EXPECT_EQ(m.readFile(at(kDir32, kBak)), standIn(kOldVersion, false));
     EXPECT_EQ(m.readFile(at(kDir32, kLibrary)), packageFile(kLibrary));
@@ -772,8 +728,7 @@ TEST_F(HotfixX64, TwoRunsAtOnceReplaceEachLibraryOnce)
               patchLogBytes({logLine(kMsgRestart, 7), logLine(kMsgAlreadyInstalled, 1)}));
 }
 
-TEST_F(HotfixX86, LineAfterALogOfOddLengthStartsOnACharacter)
-{
+TEST_F(HotfixX86, LineAfterALogOfOddLengthStartsOnACharacter) {
     HotfixMachine m;
     machine32(m, kOldVersion, "8.30.33.1");
     const std::string earlier = patchLogBytes({"earlier"}) + "x";
@@ -809,15 +764,12 @@ class HotfixPlantedLink : public ::testing::TestWithParam<PlantedCase> {};
 // win.ini as the scenario wants it, put back afterwards (Wine's prefix has one of its own).
 class KeptFile {
 public:
-    KeptFile(const std::string& path, const std::string& bytes) : m_path(path)
-    {
+    KeptFile(const std::string& path, const std::string& bytes) : m_path(path) {
         m_bHad = GetFileAttributesW(plxW(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-        if (m_bHad)
-            m_before = plxReadFile(path);
+        if (m_bHad) m_before = plxReadFile(path);
         write(bytes);
     }
-    ~KeptFile()
-    {
+    ~KeptFile() {
         if (m_bHad)
             write(m_before);
         else
@@ -825,13 +777,11 @@ public:
     }
 
 private:
-    void write(const std::string& bytes)
-    {
+    void write(const std::string& bytes) {
         CPLXScopedKernelHandle file(CreateFileW(plxW(m_path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
-        if (file.isValid())
-            WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        if (file.isValid()) WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
 
     std::string m_path, m_before;
@@ -841,20 +791,18 @@ private:
 
 // An elevated run writes through no link a standard user could plant, and
 // otherwise behaves as it would without it.
-TEST_P(HotfixPlantedLink, LeavesItsTargetUntouched)
-{
+TEST_P(HotfixPlantedLink, LeavesItsTargetUntouched) {
     const PlantedCase& c = GetParam();
-    if (c.bSymbolic && plxIsWine())
-        GTEST_SKIP() << "Wine's CreateSymbolicLinkW reports success and makes no link";
+    if (c.bSymbolic && plxIsWine()) GTEST_SKIP() << "Wine's CreateSymbolicLinkW reports success and makes no link";
     HotfixMachine m;
     m.windows("6.1", true);
     std::string reason;
-    if (!HotfixHost::canModel(m.settings(), reason))
-        GTEST_SKIP() << reason;
+    if (!HotfixHost::canModel(m.settings(), reason)) GTEST_SKIP() << reason;
     if (c.bProductInstalled) {
         demoMachine(m);
-        m.reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Logs]\n\"Logging\"=dword:00000001\n"
-              "\"LogDetail\"=dword:00000fff\n\"TextOutput\"=\"C:\\\\ProgramData\\\\Orvane\\\\plxhotfix.log\"\n");
+        m.reg(
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Orvane\\Logs]\n\"Logging\"=dword:00000001\n"
+            "\"LogDetail\"=dword:00000fff\n\"TextOutput\"=\"C:\\\\ProgramData\\\\Orvane\\\\plxhotfix.log\"\n");
         m.file("C:\\ProgramData\\Orvane\\keep.txt", "x");
     } else {
         m.package();

@@ -29,9 +29,9 @@ extern const char* const kMsgAlreadyInstalled;  // 1170
 extern const char* const kMsgNotInstalled;      // 1180
 extern const char* const kMsgFailure;           // 1200
 
-extern const char* const kDir32;    // C:\Program Files (x86)\Orvane\Vaultline Security Suite\ (x64 machines)
-extern const char* const kDir64;    // C:\Program Files\Orvane\Vaultline Security Suite\ (x64 machines)
-extern const char* const kDirX86;   // C:\Program Files\Orvane\Vaultline Security Suite\ (x86 machines)
+extern const char* const kDir32;      // C:\Program Files (x86)\Orvane\Vaultline Security Suite\ (x64 machines)
+extern const char* const kDir64;      // C:\Program Files\Orvane\Vaultline Security Suite\ (x64 machines)
+extern const char* const kDirX86;     // C:\Program Files\Orvane\Vaultline Security Suite\ (x86 machines)
 extern const char* const kDownloads;  // C:\Users\Public\Downloads\ (where the package is)
 
 // One computer.  Build it with the setters, then create() and run().

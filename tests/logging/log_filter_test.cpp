@@ -189,13 +189,13 @@ TEST(LogFilterTest, WritingKeepsTheLastError) {
 TEST(LogFilterTest, LogOnDestroyWritesAgain) {
     PlxLoggingOn on("ondestroy");
     {
-        CPLXDetailedLog entry(PLX_LEVEL_ERROR, TEXT("twice"), 0, rkErrorCode, nullptr, nullptr, nullptr, 0, true,
-                              true, PLX_OUTPUT_TEXT);
+        CPLXDetailedLog entry(PLX_LEVEL_ERROR, TEXT("twice"), 0, rkErrorCode, nullptr, nullptr, nullptr, 0, true, true,
+                              PLX_OUTPUT_TEXT);
         EXPECT_TRUE(entry.isLogged());
     }
     {
-        CPLXDetailedLog entry(PLX_LEVEL_ERROR, TEXT("once"), 0, rkErrorCode, nullptr, nullptr, nullptr, 0, true,
-                              false, PLX_OUTPUT_TEXT);
+        CPLXDetailedLog entry(PLX_LEVEL_ERROR, TEXT("once"), 0, rkErrorCode, nullptr, nullptr, nullptr, 0, true, false,
+                              PLX_OUTPUT_TEXT);
     }
     std::vector<std::string> entries = on.entries();
     ASSERT_EQ(entries.size(), 3u);
@@ -206,8 +206,8 @@ TEST(LogFilterTest, LogOnDestroyWritesAgain) {
 
 TEST(LogFilterTest, CopiesAreDeep) {
     PlxLoggingOn on("copies");
-    CPLXDetailedLog original(PLX_LEVEL_ERROR, TEXT("text"), 5, rkErrorCode, TEXT("CPLXA"), TEXT("op"),
-                             TEXT(".\\a.cpp"), 7, true, false, PLX_OUTPUT_TEXT);
+    CPLXDetailedLog original(PLX_LEVEL_ERROR, TEXT("text"), 5, rkErrorCode, TEXT("CPLXA"), TEXT("op"), TEXT(".\\a.cpp"),
+                             7, true, false, PLX_OUTPUT_TEXT);
     CPLXDetailedLog copy(original);
     EXPECT_TRUE(copy.isLogged());
     const CPLXLogRecord& a = original.getRecord();

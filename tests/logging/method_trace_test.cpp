@@ -93,8 +93,8 @@ TEST(MethodTraceTest, DefaultDetailFiltersTracesOut) {
     EXPECT_TRUE(tracedSuccess(true));
     EXPECT_FALSE(on.log().exists());
     on.settings().setDword("LogDetail", 0x2300);
-    EXPECT_TRUE(tracedSuccess(true));   // ENTRY only
-    EXPECT_FALSE(tracedSuccess(false));  // ENTRY and EXIT
+    EXPECT_TRUE(tracedSuccess(true));      // ENTRY only
+    EXPECT_FALSE(tracedSuccess(false));    // ENTRY and EXIT
     EXPECT_FALSE(tracedPredicate(false));  // ENTRY only
     std::vector<std::string> entries = on.entries();
     ASSERT_EQ(entries.size(), 4u);

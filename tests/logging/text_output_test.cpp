@@ -8,9 +8,7 @@
 
 namespace {
 
-std::string app() {
-    return plxExpectedAppName();
-}
+std::string app() { return plxExpectedAppName(); }
 
 bool writeFull(ULONG ulLevel, LPCWSTR szMessage, ULONG ulCode, ULONG ulKind, LPCWSTR szClass, LPCWSTR szMethod,
                LPCWSTR szSource, ULONG ulLine) {
@@ -128,8 +126,8 @@ TEST(TextOutputTest, FullFormNeedsADriveLetter) {
 TEST(TextOutputTest, LongLinesAreCutAndStillEnded) {
     PlxLoggingOn on("longline");
     PlxWString message(3000, 'm');
-    EXPECT_TRUE(writeFull(PLX_LEVEL_ERROR, message.c_str(), 0, rkErrorCode, TEXT("CPLXA"), TEXT("op"), TEXT("a.cpp"),
-                          3));
+    EXPECT_TRUE(
+        writeFull(PLX_LEVEL_ERROR, message.c_str(), 0, rkErrorCode, TEXT("CPLXA"), TEXT("op"), TEXT("a.cpp"), 3));
     PlxWString units = on.log().units();
     // BOM, then exactly one full line buffer of 1024 units ending in CR LF.
     ASSERT_EQ(units.size(), 1u + PLX_LOG_LINE_SIZE);

@@ -71,8 +71,8 @@ TEST(PolicyLocationTest, SubKeys) {
 }
 
 TEST(PolicyLocationTest, EmptyNamesDeleteTheirPlaceholders) {
-    CPLXPolicyDwordSetting setting(CPLXWCharString(), TEXT("PLX Common"), 1, PLX_POLICY_SOURCE_REGISTRY,
-                                   TEXT("1.0"), TEXT("VLSInstall"), CPLXWCharString(), 0, false);
+    CPLXPolicyDwordSetting setting(CPLXWCharString(), TEXT("PLX Common"), 1, PLX_POLICY_SOURCE_REGISTRY, TEXT("1.0"),
+                                   TEXT("VLSInstall"), CPLXWCharString(), 0, false);
     EXPECT_EQ(plxNarrow(setting.getValueLocation(plMachine, kNoSubstitution)), "Software\\\\PLX Common");
 }
 
@@ -114,8 +114,8 @@ class PolicySettingTest : public PolicyTest {};
 
 TEST_F(PolicySettingTest, MissingValueLeavesOutAndCacheAlone) {
     CPLXPolicyDwordSetting setting = vlsInstall(1);
-    for (PolicyLocation location : {plMachinePolicy, plUserPolicy, plMachinePolicyUserDefaults, plMachine, plUser,
-                                    plMachineUserDefaults}) {
+    for (PolicyLocation location :
+         {plMachinePolicy, plUserPolicy, plMachinePolicyUserDefaults, plMachine, plUser, plMachineUserDefaults}) {
         DWORD dwOut = 77;
         EXPECT_FALSE(setting.getPolicy(location, dwOut, false, kNoSubstitution)) << location;
         EXPECT_EQ(dwOut, 77u);
@@ -305,8 +305,8 @@ TEST_F(PolicySettingTest, CopiesAndComparisons) {
     EXPECT_TRUE(vlsInstall(1, PLX_POLICY_SOURCE_REGISTRY, "Vaultline Security Suite", true) != source);
 
     // Order is by identifier only.
-    CPLXPolicyDwordSetting higher(TEXT("Zeta"), TEXT("Other"), 2, PLX_POLICY_SOURCE_REGISTRY, TEXT("9"),
-                                  TEXT("A"), CPLXWCharString(), 0, false);
+    CPLXPolicyDwordSetting higher(TEXT("Zeta"), TEXT("Other"), 2, PLX_POLICY_SOURCE_REGISTRY, TEXT("9"), TEXT("A"),
+                                  CPLXWCharString(), 0, false);
     EXPECT_TRUE(source < higher);
     EXPECT_TRUE(higher > source);
     EXPECT_FALSE(source > higher);

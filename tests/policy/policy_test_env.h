@@ -35,8 +35,8 @@ protected:
     // Everything the tests write: the vendor's policy key and the test products' own keys.
     static void clearKeys() {
         for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-            for (REGSAM view : {static_cast<REGSAM>(0), static_cast<REGSAM>(KEY_WOW64_32KEY),
-                                static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
+            for (REGSAM view :
+                 {static_cast<REGSAM>(0), static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
                 CPLXScopedRegKey software;
                 if (RegOpenKeyExW(hRoot, TEXT("Software"), 0, KEY_ALL_ACCESS | view, software.out()) != ERROR_SUCCESS) {
                     continue;

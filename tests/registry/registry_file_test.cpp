@@ -82,17 +82,19 @@ TEST_F(RegistryFileTest, ExportWritesASectionPerKeyAndAnEntryPerValue) {
     std::string text = fileText(m_machine);
     if (text.compare(0, 2, "\r\n") == 0) text.erase(0, 2);
     EXPECT_EQ(section + "]\r\nA=REG_DWORD:0x0000000A\r\nB=REG_SZ:\"x\"\r\n" + section +
-                  "\\OnlyQword\\Below]\r\ne=REG_SZ_EXPAND:\"%T%\"\r\n" + section + "\\S]\r\none=REG_BINARY:01 02 03 00\r\n",
+                  "\\OnlyQword\\Below]\r\ne=REG_SZ_EXPAND:\"%T%\"\r\n" + section +
+                  "\\S]\r\none=REG_BINARY:01 02 03 00\r\n",
               text);
 }
 
 TEST_F(RegistryFileTest, TreesComeBackAsTheyWere) {
     // Every carried type, a key without values, quotes and non-ASCII names and texts.
-    create("\"Version\"=\"8.30.20.0\"\n\"InstallPath\"=\"C:\\\\Program Files\\\\Orvane\\\\\"\n"
-           "\"Quoted \\\"name\\\"\"=\"say \\\"hi\\\"\"\n\"Grüße\"=\"Тест ∑ 日本\"\n\"n\"=dword:ffffffff\n"
-           "\"bin\"=hex:00,ff,10\n\"path\"=hex(2):25,00,41,00,25,00,5c,00,e9,00,00,00\n"
-           "\"list\"=hex(7):61,00,00,00,14,04,00,00,00,00\n",
-           regPath("PLX Common\\Vaultline Security Suite") + "\"VLSInstall\"=dword:00000001\n" + regPath("Empty"));
+    create(
+        "\"Version\"=\"8.30.20.0\"\n\"InstallPath\"=\"C:\\\\Program Files\\\\Orvane\\\\\"\n"
+        "\"Quoted \\\"name\\\"\"=\"say \\\"hi\\\"\"\n\"Grüße\"=\"Тест ∑ 日本\"\n\"n\"=dword:ffffffff\n"
+        "\"bin\"=hex:00,ff,10\n\"path\"=hex(2):25,00,41,00,25,00,5c,00,e9,00,00,00\n"
+        "\"list\"=hex(7):61,00,00,00,14,04,00,00,00,00\n",
+        regPath("PLX Common\\Vaultline Security Suite") + "\"VLSInstall\"=dword:00000001\n" + regPath("Empty"));
     const std::string before = dumpTree(HKEY_CURRENT_USER, plxW(m_path.c_str()));
     ASSERT_TRUE(key().exportKey(plxStr(kFile), 8, true));
     RegDeleteTreeW(HKEY_CURRENT_USER, plxW(m_path.c_str()).c_str());
@@ -163,7 +165,8 @@ TEST_F(RegistryFileTest, TextsWithLineBreaksAreReportedNotLost) {
 TEST_F(RegistryFileTest, ASectionTooLargeForOneReadIsReportedAndNotImported) {
     // 400 lines of 100 characters: more than the 32767 characters of one read.
     std::string text = "[HKEY_CURRENT_USER\\" + m_path + "]\r\n";
-    for (int i = 0; i < 400; ++i) text += "v" + std::to_string(1000 + i) + "=REG_SZ:\"" + std::string(87, 'x') + "\"\r\n";
+    for (int i = 0; i < 400; ++i)
+        text += "v" + std::to_string(1000 + i) + "=REG_SZ:\"" + std::string(87, 'x') + "\"\r\n";
     std::string bytes = "\xFF\xFE";
     for (char c : text) bytes += std::string{c, '\0'};
     m_machine.file(kFile, bytes);

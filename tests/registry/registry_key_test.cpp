@@ -61,8 +61,8 @@ TEST_F(RegistryKeyTest, OpenTwiceReportsTheOpenKeyAndReopens) {
     EXPECT_TRUE(key.close());
     EXPECT_FALSE(key.isOpen());
     EXPECT_TRUE(key.close());  // a closed key closes successfully
-    EXPECT_TRUE(logHas(logging.lines(),
-                       {"Registry key is already open ( " + m_path + " )", "CPLXRegistryKey", "open"}));
+    EXPECT_TRUE(
+        logHas(logging.lines(), {"Registry key is already open ( " + m_path + " )", "CPLXRegistryKey", "open"}));
 }
 
 TEST_F(RegistryKeyTest, CreateLeavesTheKeyClosedAndAcceptsAnExistingKey) {
@@ -270,11 +270,11 @@ TEST_F(RegistryKeyTest, ExportAndImportRefuseEmptyNamesAndTheTextFormat) {
     PlxLoggingOn logging("ExportArgs");
     CPLXRegistryKey key(HKEY_CURRENT_USER, path(), KEY_READ, false, 0);
     EXPECT_FALSE(key.exportKey(CPLXWCharString(), 0, true));
-    EXPECT_TRUE(logHas(logging.lines(),
-                       {"A bad argument was provided ( szExportFileName ). filename must be non-null"}));
+    EXPECT_TRUE(
+        logHas(logging.lines(), {"A bad argument was provided ( szExportFileName ). filename must be non-null"}));
     EXPECT_FALSE(key.importKey(CPLXWCharString(), 0));
-    EXPECT_TRUE(logHas(logging.lines(),
-                       {"A bad argument was provided ( szImportFileName ). filename must be non-null"}));
+    EXPECT_TRUE(
+        logHas(logging.lines(), {"A bad argument was provided ( szImportFileName ). filename must be non-null"}));
 
     // The text format goes to the registry text file, without any privilege.
     const CPLXWCharString file = plxStr("C:\\plxlogtest\\ExportArgs\\text.reg");

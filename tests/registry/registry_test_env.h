@@ -80,8 +80,8 @@ protected:
     // Writes a value of the case key.
     void rawSet(const char* szName, DWORD dwType, const void* pData, DWORD cbData) const {
         CPLXScopedRegKey hKey;
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, plxW(m_path.c_str()).c_str(), 0, KEY_ALL_ACCESS,
-                                               hKey.out()));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegOpenKeyExW(HKEY_CURRENT_USER, plxW(m_path.c_str()).c_str(), 0, KEY_ALL_ACCESS, hKey.out()));
         EXPECT_EQ(ERROR_SUCCESS,
                   RegSetValueExW(hKey.get(), plxW(szName).c_str(), 0, dwType, static_cast<const BYTE*>(pData), cbData));
     }

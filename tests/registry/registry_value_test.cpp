@@ -86,8 +86,8 @@ TEST_F(RegistryValueTest, StringMissingValueWithCreateWritesAnEmptyString) {
 }
 
 TEST_F(RegistryValueTest, StringReadsAtMost520Bytes) {
-    create("\"fits\"=hex(1):" + regHexUnits(repeat('a', 259), true) + "\n" +  // 520 bytes
-           "\"long\"=hex(1):" + regHexUnits(repeat('b', 260), true) + "\n" +  // 522 bytes
+    create("\"fits\"=hex(1):" + regHexUnits(repeat('a', 259), true) + "\n" +           // 520 bytes
+           "\"long\"=hex(1):" + regHexUnits(repeat('b', 260), true) + "\n" +           // 522 bytes
            "\"unterminated\"=hex(1):" + regHexUnits(repeat('c', 260), false) + "\n" +  // 520 bytes
            "\"odd\"=hex(1):61,00,62,00,63\n");
     CPLXWCharString out;
@@ -253,8 +253,8 @@ TEST_F(RegistryValueTest, ExpandGetAllValuesReadsTheKeysOwnView) {
              "]\n\"E\"=hex(2):" + regHexUnits("%PLXTESTDIR%\\32", true) + "\n")
         .create();
     ASSERT_TRUE(SetEnvironmentVariableW(TEXT("PLXTESTDIR"), TEXT("C:\\dir")));
-    CPLXRegistryStringExpand value(HKEY_LOCAL_MACHINE, plxStr(hklmPath), plxStr("E"), KEY_READ | KEY_WOW64_64KEY,
-                                   false, 0);
+    CPLXRegistryStringExpand value(HKEY_LOCAL_MACHINE, plxStr(hklmPath), plxStr("E"), KEY_READ | KEY_WOW64_64KEY, false,
+                                   0);
     CPLXDblList<CPLXRegistryStringValue> list;
     list.add(CPLXRegistryStringValue(), 3);
     ASSERT_TRUE(value.getAllValues(list, true));

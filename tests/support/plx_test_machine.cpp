@@ -118,10 +118,14 @@ struct RegTarget {
 
 RegTarget targetOf(const PlxRegTextKey& key) {
     RegTarget t{HKEY_LOCAL_MACHINE, key.path, 0};
-    if (key.root == u"HKEY_CURRENT_USER") t.root = HKEY_CURRENT_USER;
-    else if (key.root == u"HKEY_CLASSES_ROOT") t.root = HKEY_CLASSES_ROOT;
-    else if (key.root == u"HKEY_USERS") t.root = HKEY_USERS;
-    else if (key.root == u"HKEY_CURRENT_CONFIG") t.root = HKEY_CURRENT_CONFIG;
+    if (key.root == u"HKEY_CURRENT_USER")
+        t.root = HKEY_CURRENT_USER;
+    else if (key.root == u"HKEY_CLASSES_ROOT")
+        t.root = HKEY_CLASSES_ROOT;
+    else if (key.root == u"HKEY_USERS")
+        t.root = HKEY_USERS;
+    else if (key.root == u"HKEY_CURRENT_CONFIG")
+        t.root = HKEY_CURRENT_CONFIG;
     // On 32-bit Windows WOW6432Node is a key like any other, as regedit imports it.
     if (t.root != HKEY_LOCAL_MACHINE || plxProcessKind() == PlxProcessKind::X86OnX86) return t;
     std::u16string upper;
@@ -172,8 +176,8 @@ std::string plxCreateMachineDir() {
         if (fs::create_directory(dir)) break;
         if (attempt > 100) throw std::runtime_error("cannot create a machine directory in " + base.string());
     }
-    for (const char* folder : {"drive_c/Windows/system32", "drive_c/Windows/SysWOW64", "drive_c/Program Files", "drive_c/Program Files (x86)",
-                               "drive_c/Users/Public/Downloads", "drive_c/ProgramData"})
+    for (const char* folder : {"drive_c/Windows/system32", "drive_c/Windows/SysWOW64", "drive_c/Program Files",
+                               "drive_c/Program Files (x86)", "drive_c/Users/Public/Downloads", "drive_c/ProgramData"})
         fs::create_directories(dir / folder);
     // The machine's architecture for a whole test run.
     if (const char* architecture = std::getenv("PLX_TEST_ARCHITECTURE"))
@@ -193,8 +197,10 @@ namespace {
 // tells the machine to read it again.
 void setLoaded(const std::string& path, bool loaded) {
     static std::vector<std::string>* paths = new std::vector<std::string>;
-    if (loaded) paths->push_back(path);
-    else paths->erase(std::find(paths->begin(), paths->end(), path));
+    if (loaded)
+        paths->push_back(path);
+    else
+        paths->erase(std::find(paths->begin(), paths->end(), path));
     std::string list;
     for (const std::string& p : *paths) list += (list.empty() ? "" : "|") + p;
     WCHAR dir[4096];
@@ -218,8 +224,10 @@ PlxLoadedImage::PlxLoadedImage(std::string windowsPath) : m_path(std::move(windo
 
 PlxLoadedImage::~PlxLoadedImage() {
     if (!m_loaded) return;
-    if constexpr (PLX_SIMULATED_MACHINE) setLoaded(m_path, false);
-    else FreeLibrary(static_cast<HMODULE>(m_module));
+    if constexpr (PLX_SIMULATED_MACHINE)
+        setLoaded(m_path, false);
+    else
+        FreeLibrary(static_cast<HMODULE>(m_module));
 }
 
 std::string plxStandInLibrary() {
@@ -241,8 +249,7 @@ PlxProcessKind plxProcessKind() {
     if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) return PlxProcessKind::Wow64;
     SYSTEM_INFO info;
     GetNativeSystemInfo(&info);
-    return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ? PlxProcessKind::X64
-                                                                       : PlxProcessKind::X86OnX86;
+    return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ? PlxProcessKind::X64 : PlxProcessKind::X86OnX86;
 }
 
 const char* plxProcessKindName(PlxProcessKind kind) {

@@ -9,9 +9,7 @@ PlxWString plxW(std::string_view utf8) {
     return PlxWString(text.begin(), text.end());
 }
 
-std::string plxNarrow(const WCHAR* text, size_t count) {
-    return plxtext::toUtf8(std::u16string(text, text + count));
-}
+std::string plxNarrow(const WCHAR* text, size_t count) { return plxtext::toUtf8(std::u16string(text, text + count)); }
 
 std::string plxNarrow(const WCHAR* text) {
     size_t count = 0;

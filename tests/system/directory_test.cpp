@@ -36,8 +36,7 @@ TEST_F(DirectoryTest, WhichPathsAreDirectories) {
                  {"C:\\plxtest\\dirs\\file.txt", false},
                  {"C:\\plxtest\\missing", false},
                  {"C", false}};
-    for (const auto& c : cases)
-        EXPECT_EQ(c.bDirectory, directory.isValidWindowsDirectory(plxStr(c.path))) << c.path;
+    for (const auto& c : cases) EXPECT_EQ(c.bDirectory, directory.isValidWindowsDirectory(plxStr(c.path))) << c.path;
     EXPECT_TRUE(directory.isValidDirectory());
 }
 

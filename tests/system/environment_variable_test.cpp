@@ -45,9 +45,9 @@ TEST(EnvironmentVariableTest, AnUnsetNameIsReported) {
     EXPECT_EQ(plxNarrow(value), "unchanged");
     std::vector<std::string> entries = on.entries();
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].substr(0, entries[0].rfind("<plx_environment_variable.cpp, ")),
-              "<EXCEPTION_BAD> <" + plxExpectedAppName() +
-                  "> \"The environment variable name has not been initialized\" ");
+    EXPECT_EQ(
+        entries[0].substr(0, entries[0].rfind("<plx_environment_variable.cpp, ")),
+        "<EXCEPTION_BAD> <" + plxExpectedAppName() + "> \"The environment variable name has not been initialized\" ");
 }
 
 TEST(EnvironmentVariableTest, OperationsAreTraced) {
@@ -63,10 +63,11 @@ TEST(EnvironmentVariableTest, OperationsAreTraced) {
     bool bConstructor = false;
     bool bGetValue = false;
     for (const std::string& entry : entries) {
-        bConstructor = bConstructor ||
-                       entry.find("<EXIT> " + app + "<CPLXEnvironmentVariable::CPLXEnvironmentVariable> <Passed> "
-                                  "<plx_environment_variable.cpp, ") == 0;
-        bGetValue = bGetValue || entry.find("<EXIT> " + app + "<CPLXEnvironmentVariable::getValue> <Passed> "
+        bConstructor = bConstructor || entry.find("<EXIT> " + app +
+                                                  "<CPLXEnvironmentVariable::CPLXEnvironmentVariable> <Passed> "
+                                                  "<plx_environment_variable.cpp, ") == 0;
+        bGetValue = bGetValue || entry.find("<EXIT> " + app +
+                                            "<CPLXEnvironmentVariable::getValue> <Passed> "
                                             "<plx_environment_variable.cpp, ") == 0;
     }
     EXPECT_TRUE(bConstructor);

@@ -81,8 +81,8 @@ TEST_F(IniTest, StringsThatCountAsFound) {
         EXPECT_EQ("before", plxNarrow(value)) << key;
     }
     // Only the cut one is reported: the others are simply not there.
-    EXPECT_TRUE(plxLogHas(logging.lines(), {"Profile data may be cut at 1024 characters",
-                                                       "section: s, key name: cut"}));
+    EXPECT_TRUE(
+        plxLogHas(logging.lines(), {"Profile data may be cut at 1024 characters", "section: s, key name: cut"}));
 }
 
 TEST_F(IniTest, SectionsAndSectionNames) {

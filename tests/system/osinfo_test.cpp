@@ -47,7 +47,7 @@ TEST_F(OSInfoMachineTest, VersionTests) {
     } cases[] = {
         {"5.0", false, false, false, false, false}, {"5.1", true, false, false, true, false},
         {"5.2", true, false, false, true, false},   {"6.0", false, true, false, true, true},
-        {"6.1", false, false, true, true, true},     {"6.2", false, false, false, true, true},
+        {"6.1", false, false, true, true, true},    {"6.2", false, false, false, true, true},
         {"6.3", false, false, false, true, true},   {"10.0", false, false, false, true, true},
     };
     for (const Case& c : cases) {
@@ -66,8 +66,10 @@ TEST_F(OSInfoMachineTest, ServicePackFromCSDVersion) {
     struct Case {
         const char* szValue;
         DWORD dwServicePack;
-    } cases[] = {{"\"CSDVersion\"=dword:00000100\n", 1}, {"\"CSDVersion\"=dword:00000200\n", 2},
-                 {"\"CSDVersion\"=dword:000003ff\n", 3}, {"\"Other\"=dword:00000100\n", 0},
+    } cases[] = {{"\"CSDVersion\"=dword:00000100\n", 1},
+                 {"\"CSDVersion\"=dword:00000200\n", 2},
+                 {"\"CSDVersion\"=dword:000003ff\n", 3},
+                 {"\"Other\"=dword:00000100\n", 0},
                  {"\"CSDVersion\"=\"text\"\n", 0}};
     for (const Case& c : cases) {
         TestMachine machine;

@@ -85,8 +85,8 @@ TEST_F(RebootMachineTest, AnswerNoKeepsWindowsRunning) {
     TestMachine machine;
     machine.ini("Display", "Answers", "no").create();
     CPLXWinReboot reboot;
-    EXPECT_TRUE(reboot.rebootSystem(true, CPLXWCharString(TEXT("Restart")), CPLXWCharString(TEXT("Restart now?")),
-                                    nullptr));
+    EXPECT_TRUE(
+        reboot.rebootSystem(true, CPLXWCharString(TEXT("Restart")), CPLXWCharString(TEXT("Restart now?")), nullptr));
     EXPECT_EQ(machine.screenLog(),
               "MessageBox caption=\"Restart\" text=\"Restart now?\" buttons=YESNO icon=NONE answer=IDNO\n");
     EXPECT_FALSE(shutdownPrivilegeEnabled());
@@ -96,8 +96,8 @@ TEST_F(RebootMachineTest, AnswerYesRestarts) {
     TestMachine machine;
     machine.ini("Display", "Answers", "yes").create();
     CPLXWinReboot reboot;
-    EXPECT_TRUE(reboot.rebootSystem(true, CPLXWCharString(TEXT("Restart")), CPLXWCharString(TEXT("Restart now?")),
-                                    nullptr));
+    EXPECT_TRUE(
+        reboot.rebootSystem(true, CPLXWCharString(TEXT("Restart")), CPLXWCharString(TEXT("Restart now?")), nullptr));
     EXPECT_EQ(machine.screenLog(),
               "MessageBox caption=\"Restart\" text=\"Restart now?\" buttons=YESNO icon=NONE answer=IDYES\n"
               "ExitWindowsEx flags=0x12 reboot\n");

@@ -70,8 +70,8 @@ TEST_F(WindowsProcessTest, MisspeltNameFailsAtTheLookupAndIsLogged) {
     EXPECT_FALSE(process.setPrivilege(CPLXWCharString(TEXT("SeNoSuchPrivilege")), true, hToken));
     EXPECT_EQ(nullptr, hToken);
     // ERROR_NO_SUCH_PRIVILEGE, 1313
-    EXPECT_TRUE(logHas(logging.lines(),
-                       {"LookupPrivilegeValue call failed for privilege:SeNoSuchPrivilege", "0x00000521"}));
+    EXPECT_TRUE(
+        logHas(logging.lines(), {"LookupPrivilegeValue call failed for privilege:SeNoSuchPrivilege", "0x00000521"}));
 }
 
 TEST_F(WindowsProcessTest, CallersTokenIsAdjustedAndNeverClosed) {

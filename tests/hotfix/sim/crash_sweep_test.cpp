@@ -31,40 +31,34 @@ protected:
     bool x64() const { return std::get<0>(GetParam()); }
     bool loaded() const { return std::get<1>(GetParam()); }
 
-    std::vector<Folder> folders() const
-    {
-        if (x64())
-            return {{kDir32, false}, {kDir64, true}};
+    std::vector<Folder> folders() const {
+        if (x64()) return {{kDir32, false}, {kDir64, true}};
         return {{kDirX86, false}};
     }
 
     // A fresh demo computer with these [Faults] lines.
-    void create(HotfixMachine& m, const std::string& faults)
-    {
+    void create(HotfixMachine& m, const std::string& faults) {
         m.windows("6.1", x64()).product(kOldVersion).package().faults(faults).loadedByBrowser(loaded());
-        for (const Folder& f : folders())
-            m.installed(f.dir, kOldVersion, f.b64);
+        for (const Folder& f : folders()) m.installed(f.dir, kOldVersion, f.b64);
         m.create();
     }
 
     // Under each library's name: nothing, the original or the package's build, never a part of one.
-    std::vector<std::string> cutLibraries(HotfixMachine& m) const
-    {
+    std::vector<std::string> cutLibraries(HotfixMachine& m) const {
         std::vector<std::string> wrong;
         for (const Folder& f : folders()) {
             const std::string path = f.dir + kLibrary;
-            if (!m.exists(path))
-                continue;
+            if (!m.exists(path)) continue;
             const std::string bytes = m.readFile(path);
-            if (bytes != standIn(kOldVersion, f.b64) && bytes != packageFile(f.b64 ? "plxpwm_ie_com_x64.dll" : kLibrary))
+            if (bytes != standIn(kOldVersion, f.b64) &&
+                bytes != packageFile(f.b64 ? "plxpwm_ie_com_x64.dll" : kLibrary))
                 wrong.push_back(path + " holds " + std::to_string(bytes.size()) + " bytes of neither library");
         }
         return wrong;
     }
 
     // What keeps the computer from being fully patched.
-    std::vector<std::string> unpatched(HotfixMachine& m) const
-    {
+    std::vector<std::string> unpatched(HotfixMachine& m) const {
         std::vector<std::string> wrong;
         for (const Folder& f : folders()) {
             const std::string path = f.dir + kLibrary;
@@ -72,8 +66,7 @@ protected:
                 wrong.push_back(path + " is not the package's build");
             if (!m.exists(path + ".bak") || m.readFile(path + ".bak") != standIn(kOldVersion, f.b64))
                 wrong.push_back(path + ".bak is not the original");
-            if (m.exists(path + ".new"))
-                wrong.push_back(path + ".new is left over");
+            if (m.exists(path + ".new")) wrong.push_back(path + ".new is left over");
         }
         std::string description;
         std::vector<std::string> updated;
@@ -86,16 +79,13 @@ protected:
     }
 };
 
-std::string lines(const std::vector<std::string>& list)
-{
+std::string lines(const std::vector<std::string>& list) {
     std::string text;
-    for (const std::string& line : list)
-        text += "\n  " + line;
+    for (const std::string& line : list) text += "\n  " + line;
     return text;
 }
 
-TEST_P(CrashSweep, EveryCallMayBeTheLast)
-{
+TEST_P(CrashSweep, EveryCallMayBeTheLast) {
     MemoryTempDir memory;
     HotfixMachine clean;
     create(clean, "Count=1");
@@ -107,8 +97,7 @@ TEST_P(CrashSweep, EveryCallMayBeTheLast)
     int ends = 0, cuts = 0, cutUnderName = 0, leftUnpatched = 0;
     for (const Call& call : trace) {
         for (const char* how : {"kill", "cut"}) {
-            if (std::string(how) == "cut" && call.function != "CopyFileW")
-                continue;
+            if (std::string(how) == "cut" && call.function != "CopyFileW") continue;
             const std::string fault = call.function + "=" + std::to_string(call.occurrence) + ":" + how;
             HotfixMachine m;
             create(m, fault);
@@ -129,10 +118,10 @@ TEST_P(CrashSweep, EveryCallMayBeTheLast)
                                        << lines(wrong);
         }
     }
-    std::printf("[ sweep    ] crash, %s computer, libraries %s: %zu calls; %d runs ended (%d in a copy cut short); "
-                "%d left a cut library under its name; %d not fully patched after one more run\n",
-                x64() ? "x64" : "x86", loaded() ? "loaded" : "free", trace.size(), ends, cuts, cutUnderName,
-                leftUnpatched);
+    std::printf(
+        "[ sweep    ] crash, %s computer, libraries %s: %zu calls; %d runs ended (%d in a copy cut short); "
+        "%d left a cut library under its name; %d not fully patched after one more run\n",
+        x64() ? "x64" : "x86", loaded() ? "loaded" : "free", trace.size(), ends, cuts, cutUnderName, leftUnpatched);
 }
 
 INSTANTIATE_TEST_SUITE_P(Demo, CrashSweep, ::testing::Combine(::testing::Bool(), ::testing::Bool()),

@@ -36,8 +36,7 @@ const std::string kRecordKey = kProductKey + "\\Patch\\8106";
 const char* const kDescription = "Resolve null pointer result in IE crash.";
 
 // The error each call fails with: one that Windows reports for it.
-DWORD errorFor(const std::string& function)
-{
+DWORD errorFor(const std::string& function) {
     static const std::map<std::string, DWORD> kErrors = {
         {"CreateFileW", ERROR_SHARING_VIOLATION},  // another program holds the log open
         {"WriteFile", ERROR_DISK_FULL},
@@ -46,8 +45,8 @@ DWORD errorFor(const std::string& function)
         {"ReadFile", ERROR_LOCK_VIOLATION},  // another program locked a part of it
         {"GetFileSize", ERROR_INVALID_HANDLE},
         {"GetFileInformationByHandle", ERROR_INVALID_FUNCTION},  // a file system without it
-        {"DeleteFileW", ERROR_SHARING_VIOLATION},  // a scanner has the file open
-        {"CreateMutexW", ERROR_ACCESS_DENIED},     // another user's object of that name
+        {"DeleteFileW", ERROR_SHARING_VIOLATION},                // a scanner has the file open
+        {"CreateMutexW", ERROR_ACCESS_DENIED},                   // another user's object of that name
         {"WaitForSingleObject", ERROR_INVALID_HANDLE},
         {"ReleaseMutex", ERROR_NOT_OWNER},
         {"CopyFileW", ERROR_DISK_FULL},
@@ -76,8 +75,7 @@ DWORD errorFor(const std::string& function)
     return it == kErrors.end() ? 0 : it->second;
 }
 
-bool endsWith(const std::string& text, const std::string& end)
-{
+bool endsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
@@ -112,15 +110,27 @@ struct Effect {
     int index = 0;
 };
 
-const char* kindName(Kind kind)
-{
-    static const char* const kNames[] = {"no effect",         "not installed",        "64-bit directory unknown",
-                                         "package unchecked", "library not updated",  "copy failed",
-                                         "move failed",       "check in place failed", "restore failed",
-                                         "copy left over",    "no record",            "no description",
-                                         "no file list",      "text missing",         "log not opened",
-                                         "log refused",       "log mark not written", "log end not found",
-                                         "log line not written", "log not closed"};
+const char* kindName(Kind kind) {
+    static const char* const kNames[] = {"no effect",
+                                         "not installed",
+                                         "64-bit directory unknown",
+                                         "package unchecked",
+                                         "library not updated",
+                                         "copy failed",
+                                         "move failed",
+                                         "check in place failed",
+                                         "restore failed",
+                                         "copy left over",
+                                         "no record",
+                                         "no description",
+                                         "no file list",
+                                         "text missing",
+                                         "log not opened",
+                                         "log refused",
+                                         "log mark not written",
+                                         "log end not found",
+                                         "log line not written",
+                                         "log not closed"};
     static_assert(sizeof kNames / sizeof kNames[0] == static_cast<size_t>(Kind::LogCloseFailed) + 1,
                   "a name for every kind");
     return kNames[static_cast<int>(kind)];
@@ -128,44 +138,36 @@ const char* kindName(Kind kind)
 
 // The library (1, 2) whose files a path names, 0 for none: the package's
 // build, or a file in its installation directory.
-int libraryOf(const std::string& path, bool bX64)
-{
-    if (path.rfind(kDownloads, 0) == 0)
-        return !bX64 || endsWith(path, "_x64.dll") ? 1 : 2;
-    if (path.find(kLibrary) == std::string::npos)
-        return 0;
-    if (!bX64)
-        return path.rfind(kDirX86, 0) == 0 ? 1 : 0;
+int libraryOf(const std::string& path, bool bX64) {
+    if (path.rfind(kDownloads, 0) == 0) return !bX64 || endsWith(path, "_x64.dll") ? 1 : 2;
+    if (path.find(kLibrary) == std::string::npos) return 0;
+    if (!bX64) return path.rfind(kDirX86, 0) == 0 ? 1 : 0;
     return path.rfind(kDir64, 0) == 0 ? 1 : path.rfind(kDir32, 0) == 0 ? 2 : 0;
 }
 
 // The file a call without a path works on: the file opened before it, or
 // the file whose version the version.dll calls around it read.
-std::string fileOf(const std::vector<Call>& trace, size_t i)
-{
+std::string fileOf(const std::vector<Call>& trace, size_t i) {
     const std::string& f = trace[i].function;
     if (f == "LoadLibraryExW" || f == "GetProcAddress") {
         for (size_t k = i; k < trace.size(); ++k)
-            if (trace[k].function == "GetFileVersionInfoSizeW")
-                return trace[k].subject;
+            if (trace[k].function == "GetFileVersionInfoSizeW") return trace[k].subject;
         return "";
     }
     const char* opener = f == "GetFileVersionInfoW" || f == "VerQueryValueW" || f == "FreeLibrary"
                              ? "GetFileVersionInfoSizeW"
                              : "CreateFileW";
     for (size_t k = i + 1; k-- > 0;)
-        if (trace[k].function == opener)
-            return trace[k].subject;
+        if (trace[k].function == opener) return trace[k].subject;
     return "";
 }
 
 // The step of the installer that call i of trace belongs to, and what its failure changes.
-Effect classify(const std::vector<Call>& trace, size_t i, bool bX64)
-{
+Effect classify(const std::vector<Call>& trace, size_t i, bool bX64) {
     std::string key, mask;
     int appends = 0, writesInAppend = 0, writesSeen = 0;
     bool logOpen = false;
-    std::set<int> movedIn;  // libraries already moved into place
+    std::set<int> movedIn;            // libraries already moved into place
     for (size_t k = 0; k < i; ++k) {  // what came before call i
         const Call& c = trace[k];
         if (c.function == "RegOpenKeyExW" || c.function == "RegCreateKeyExW") {
@@ -193,23 +195,18 @@ Effect classify(const std::vector<Call>& trace, size_t i, bool bX64)
         mask = c.detail;
     }
     const bool keyCall = f == "RegOpenKeyExW" || f == "RegQueryValueExW";
-    if (keyCall && key == kPolicyKey)
-        return {Kind::NotInstalled, 0};
+    if (keyCall && key == kPolicyKey) return {Kind::NotInstalled, 0};
     // KEY_WOW64_64KEY on the product key: the 64-bit view's installation directory.
     if (keyCall && bX64 && key == kProductKey && (std::stoul(mask, nullptr, 16) & KEY_WOW64_64KEY))
         return {Kind::Dir64Unknown, 0};
-    if (f == "RegCreateKeyExW" && key == kRecordKey)
-        return {Kind::NoRecord, 0};
+    if (f == "RegCreateKeyExW" && key == kRecordKey) return {Kind::NoRecord, 0};
     if ((f == "RegOpenKeyExW" || f == "RegSetValueExW") && key == kRecordKey) {
         // An open of the record key is for the value that the next write sets.
         size_t set = i;
-        while (set < trace.size() && trace[set].function != "RegSetValueExW")
-            ++set;
+        while (set < trace.size() && trace[set].function != "RegSetValueExW") ++set;
         const std::string value = set < trace.size() ? trace[set].subject : "";
-        if (value == "description")
-            return {Kind::NoDescription, 0};
-        if (value == "updated")
-            return {Kind::NoUpdated, 0};
+        if (value == "description") return {Kind::NoDescription, 0};
+        if (value == "updated") return {Kind::NoUpdated, 0};
     }
 
     // The libraries: the package's file, the copy beside the installed one, the installed one.
@@ -219,52 +216,40 @@ Effect classify(const std::vector<Call>& trace, size_t i, bool bX64)
                                                         : Kind::NotUpdated;
         return {kind, libraryOf(c.subject, bX64)};
     }
-    if (f == "CopyFileW")
-        return {endsWith(c.detail, ".new") ? Kind::NotCopied : Kind::None, libraryOf(c.detail, bX64)};
-    if (f == "DeleteFileW" && endsWith(c.subject, ".new"))
-        return {Kind::NewLeft, libraryOf(c.subject, bX64)};
+    if (f == "CopyFileW") return {endsWith(c.detail, ".new") ? Kind::NotCopied : Kind::None, libraryOf(c.detail, bX64)};
+    if (f == "DeleteFileW" && endsWith(c.subject, ".new")) return {Kind::NewLeft, libraryOf(c.subject, bX64)};
     const bool fileCall = f == "CreateFileW" || f == "GetFileSize" || f == "ReadFile" || f == "CloseHandle";
-    const bool versionCall = (f == "LoadLibraryExW" && c.subject == "version.dll") ||
-                             (f == "GetProcAddress" && (c.subject.rfind("GetFileVersionInfo", 0) == 0 ||
-                                                        c.subject == "VerQueryValueW")) ||
-                             f == "GetFileVersionInfoSizeW" || f == "GetFileVersionInfoW" || f == "VerQueryValueW";
+    const bool versionCall =
+        (f == "LoadLibraryExW" && c.subject == "version.dll") ||
+        (f == "GetProcAddress" && (c.subject.rfind("GetFileVersionInfo", 0) == 0 || c.subject == "VerQueryValueW")) ||
+        f == "GetFileVersionInfoSizeW" || f == "GetFileVersionInfoW" || f == "VerQueryValueW";
     const std::string file =
         fileCall || versionCall ? (c.subject.find(":\\") != std::string::npos ? c.subject : fileOf(trace, i)) : "";
     const int library = libraryOf(file, bX64);
     // A library file's handle left open lets it be renamed: no effect.
     if (library && f != "CloseHandle") {
-        if (file.rfind(kDownloads, 0) == 0)
-            return {Kind::PackageBad, library};
-        if (endsWith(file, ".new"))
-            return {Kind::NotUpdated, library};
+        if (file.rfind(kDownloads, 0) == 0) return {Kind::PackageBad, library};
+        if (endsWith(file, ".new")) return {Kind::NotUpdated, library};
         // The installed library: read before its replacement it is compared (an unknown
         // version is replaced anyway); read after it, it must show the package's version.
-        if (versionCall && movedIn.count(library))
-            return {Kind::NotVerified, library};
+        if (versionCall && movedIn.count(library)) return {Kind::NotVerified, library};
         return {Kind::None, 0};
     }
 
-    if (f == "CreateFileW" && endsWith(c.subject, kLogName))
-        return {Kind::LogOpenFailed, appends + 1};
-    if (f == "GetFileInformationByHandle")
-        return {Kind::LogRefused, appends};
-    if (f == "SetFilePointer")
-        return {Kind::LogSeekFailed, appends};
+    if (f == "CreateFileW" && endsWith(c.subject, kLogName)) return {Kind::LogOpenFailed, appends + 1};
+    if (f == "GetFileInformationByHandle") return {Kind::LogRefused, appends};
+    if (f == "SetFilePointer") return {Kind::LogSeekFailed, appends};
     if (f == "WriteFile")
         return {writesInAppend == 2 && writesSeen == 0 ? Kind::LogMarkFailed : Kind::LogWriteFailed, appends};
-    if (f == "CloseHandle" && logOpen)
-        return {Kind::LogCloseFailed, appends};
+    if (f == "CloseHandle" && logOpen) return {Kind::LogCloseFailed, appends};
     // The caption (1140) is not needed when silent; the text of 1121 is the line after the 1200 line.
-    if (f == "LoadStringW" && c.subject != "1140")
-        return {Kind::TextMissing, appends + (c.subject == "1121" ? 2 : 1)};
+    if (f == "LoadStringW" && c.subject != "1140") return {Kind::TextMissing, appends + (c.subject == "1121" ? 2 : 1)};
     return {Kind::None, 0};
 }
 
-bool has(const std::vector<Effect>& effects, Kind kind, int index = 0)
-{
+bool has(const std::vector<Effect>& effects, Kind kind, int index = 0) {
     for (const Effect& e : effects)
-        if (e.kind == kind && e.index == index)
-            return true;
+        if (e.kind == kind && e.index == index) return true;
     return false;
 }
 
@@ -280,14 +265,10 @@ struct Expected {
     std::string log;
 };
 
-std::string utf16Line(const std::string& text)
-{
-    return plxtext::utf16leBytes(plxtext::fromUtf8(text + "\r\n"));
-}
+std::string utf16Line(const std::string& text) { return plxtext::utf16leBytes(plxtext::fromUtf8(text + "\r\n")); }
 
 // The end state that the installer's rules prescribe for these failures.
-Expected expectedState(bool bX64, const std::vector<Effect>& effects)
-{
+Expected expectedState(bool bX64, const std::vector<Effect>& effects) {
     Expected e;
     struct Replacement {
         std::string source, dir;
@@ -297,8 +278,7 @@ Expected expectedState(bool bX64, const std::vector<Effect>& effects)
         replacements = {{packageFile("plxpwm_ie_com_x64.dll"), kDir64}, {packageFile(kLibrary), kDir32}};
     else
         replacements = {{packageFile(kLibrary), kDirX86}};
-    for (const Replacement& r : replacements)
-        e.dirs[r.dir].lib = standIn(kOldVersion, bX64 && r.dir == kDir64);
+    for (const Replacement& r : replacements) e.dirs[r.dir].lib = standIn(kOldVersion, bX64 && r.dir == kDir64);
 
     struct Line {
         std::string text;
@@ -318,8 +298,7 @@ Expected expectedState(bool bX64, const std::vector<Effect>& effects)
         notUpdated(kLibrary);  // the 64-bit library's path is the bare name
     } else if (packageBad) {
         for (size_t k = 0; k < replacements.size(); ++k)
-            if (has(effects, Kind::PackageBad, static_cast<int>(k) + 1))
-                notUpdated(replacements[k].dir + kLibrary);
+            if (has(effects, Kind::PackageBad, static_cast<int>(k) + 1)) notUpdated(replacements[k].dir + kLibrary);
     } else {
         bool allCopied = true;
         for (size_t k = 0; k < replacements.size(); ++k) {
@@ -334,8 +313,7 @@ Expected expectedState(bool bX64, const std::vector<Effect>& effects)
                 continue;
             }
             allCopied = false;
-            if (has(effects, Kind::RestoreFailed, n))
-                files.bak = files.lib;
+            if (has(effects, Kind::RestoreFailed, n)) files.bak = files.lib;
             notUpdated(replacements[k].dir + kLibrary);
         }
         if (allCopied) {
@@ -350,29 +328,23 @@ Expected expectedState(bool bX64, const std::vector<Effect>& effects)
     for (size_t k = 0; k < lines.size(); ++k) {
         const int n = static_cast<int>(k) + 1;
         std::string text = lines[k].text;
-        if (has(effects, Kind::TextMissing, n))
-            text = lines[k].failure ? "" : text.substr(text.find(" User select: "));
-        if (leftOpen || has(effects, Kind::LogOpenFailed, n))
-            continue;
+        if (has(effects, Kind::TextMissing, n)) text = lines[k].failure ? "" : text.substr(text.find(" User select: "));
+        if (leftOpen || has(effects, Kind::LogOpenFailed, n)) continue;
         leftOpen = has(effects, Kind::LogCloseFailed, n);
         const bool fresh = !e.logExists;
         e.logExists = true;
-        if (has(effects, Kind::LogRefused, n) || (!fresh && has(effects, Kind::LogSeekFailed, n)))
-            continue;
+        if (has(effects, Kind::LogRefused, n) || (!fresh && has(effects, Kind::LogSeekFailed, n))) continue;
         // A log without its mark gets one first (a new one, or one whose mark could not be written).
         if (e.log.empty()) {
-            if (has(effects, Kind::LogMarkFailed, n))
-                continue;
+            if (has(effects, Kind::LogMarkFailed, n)) continue;
             e.log = "\xFF\xFE";
         }
-        if (!has(effects, Kind::LogWriteFailed, n))
-            e.log += utf16Line(text);
+        if (!has(effects, Kind::LogWriteFailed, n)) e.log += utf16Line(text);
     }
     return e;
 }
 
-std::string describeEffects(const std::vector<Effect>& effects)
-{
+std::string describeEffects(const std::vector<Effect>& effects) {
     std::string text;
     for (const Effect& e : effects)
         text += std::string(text.empty() ? "" : " + ") + kindName(e.kind) +
@@ -381,11 +353,9 @@ std::string describeEffects(const std::vector<Effect>& effects)
 }
 
 // Where the run's end state differs from the expected one; empty when it does not.
-std::vector<std::string> differences(HotfixMachine& m, const HotfixRun& run, const Expected& e)
-{
+std::vector<std::string> differences(HotfixMachine& m, const HotfixRun& run, const Expected& e) {
     std::vector<std::string> out;
-    if (run.exitCode != 0)
-        out.push_back("exit code " + std::to_string(run.exitCode) + ": " + run.output);
+    if (run.exitCode != 0) out.push_back("exit code " + std::to_string(run.exitCode) + ": " + run.output);
     const std::string old32 = standIn(kOldVersion, false), old64 = standIn(kOldVersion, true);
     for (const auto& dir : e.dirs) {
         const bool x64Build = m.x64() && dir.first == kDir64;
@@ -396,7 +366,8 @@ std::vector<std::string> differences(HotfixMachine& m, const HotfixRun& run, con
             out.push_back("no working library in " + dir.first + " (" + std::to_string(bytes.size()) + " bytes)");
         else if (bytes != dir.second.lib)
             out.push_back("the other library than expected in " + dir.first);
-        for (const auto& other : {std::make_pair(bak, dir.second.bak), std::make_pair(lib + ".new", dir.second.fresh)}) {
+        for (const auto& other :
+             {std::make_pair(bak, dir.second.bak), std::make_pair(lib + ".new", dir.second.fresh)}) {
             std::string bytes = m.exists(other.first) ? m.readFile(other.first) : "";
             if (bytes != other.second)
                 out.push_back(std::string(other.second.empty() ? "unexpected " : "missing or wrong ") + other.first);
@@ -423,8 +394,7 @@ std::vector<std::string> differences(HotfixMachine& m, const HotfixRun& run, con
     return out;
 }
 
-std::string faultLine(const Call& c)
-{
+std::string faultLine(const Call& c) {
     return c.function + "=" + std::to_string(c.occurrence) + ":" + std::to_string(errorFor(c.function));
 }
 
@@ -432,8 +402,7 @@ struct Tally {
     int injected = 0, survived = 0;
     std::map<std::string, int> byEffect;
 
-    std::string effects() const
-    {
+    std::string effects() const {
         std::string text;
         for (const auto& entry : byEffect)
             text += (text.empty() ? "" : ", ") + entry.first + " " + std::to_string(entry.second);
@@ -446,8 +415,7 @@ protected:
     bool x64() const { return GetParam(); }
 
     // A fresh demo computer with these [Faults] lines, run silently.
-    HotfixRun runDemo(HotfixMachine& m, const std::string& faults)
-    {
+    HotfixRun runDemo(HotfixMachine& m, const std::string& faults) {
         m.windows("6.1", x64()).product(kOldVersion).package().faults("Count=1\n" + faults);
         if (x64())
             m.installed(kDir32, kOldVersion, false).installed(kDir64, kOldVersion, true);
@@ -458,8 +426,7 @@ protected:
     }
 
     // One run with the faults; its calls.  Counts it and reports a wrong end state.
-    std::vector<Call> check(const std::vector<Call>& failed, const std::vector<Effect>& effects, Tally& tally)
-    {
+    std::vector<Call> check(const std::vector<Call>& failed, const std::vector<Effect>& effects, Tally& tally) {
         std::string faults, what;
         for (const Call& c : failed) {
             faults += faultLine(c) + "\n";
@@ -473,15 +440,13 @@ protected:
         tally.survived += wrong.empty();
         ++tally.byEffect[kindName(effects.back().kind)];
         std::string list;
-        for (const std::string& w : wrong)
-            list += "\n  " + w;
+        for (const std::string& w : wrong) list += "\n  " + w;
         EXPECT_TRUE(wrong.empty()) << what << " failed, so " << describeEffects(effects) << ":" << list;
         return parseCalls(m.callLog());
     }
 };
 
-TEST_P(FaultSweep, EveryCallOfASilentRunMayFail)
-{
+TEST_P(FaultSweep, EveryCallOfASilentRunMayFail) {
     MemoryTempDir memory;
     HotfixMachine clean;
     HotfixRun run = runDemo(clean, "");
@@ -501,22 +466,21 @@ TEST_P(FaultSweep, EveryCallOfASilentRunMayFail)
         // Each way a replacement fails has a recovery of its own: one failure of each is paired.
         const bool recovers = first.kind == Kind::NotCopied || first.kind == Kind::NotMovedIn ||
                               (first.kind == Kind::NotVerified && trace[i].function == "GetFileVersionInfoSizeW");
-        if (!recovers)
-            continue;
+        if (!recovers) continue;
         // Everything the installer does after the failed replacement may fail as well.
         size_t at = 0;
-        while (at < faulted.size() && !faulted[at].error)
-            ++at;
+        while (at < faulted.size() && !faulted[at].error) ++at;
         for (size_t j = at + 1; j < faulted.size(); ++j) {
             if (errorFor(faulted[j].function))
                 check({trace[i], faulted[j]}, {first, classify(faulted, j, x64())}, paired);
         }
     }
     EXPECT_TRUE(unknown.empty()) << "calls without an error to fail them with: " << *unknown.begin();
-    std::printf("[ sweep    ] %s computer: %zu calls; %d single faults injected, %d survived (%s); "
-                "%d paired with a failed replacement injected, %d survived (%s)\n",
-                x64() ? "x64" : "x86", trace.size(), single.injected, single.survived, single.effects().c_str(),
-                paired.injected, paired.survived, paired.effects().c_str());
+    std::printf(
+        "[ sweep    ] %s computer: %zu calls; %d single faults injected, %d survived (%s); "
+        "%d paired with a failed replacement injected, %d survived (%s)\n",
+        x64() ? "x64" : "x86", trace.size(), single.injected, single.survived, single.effects().c_str(),
+        paired.injected, paired.survived, paired.effects().c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Demo, FaultSweep, ::testing::Values(true, false),

@@ -6,17 +6,14 @@
 #include <cstdlib>
 #include <sstream>
 
-std::vector<Call> parseCalls(const std::string& log)
-{
+std::vector<Call> parseCalls(const std::string& log) {
     std::vector<Call> calls;
     std::istringstream in(log);
     for (std::string line; std::getline(in, line);) {
         std::vector<std::string> fields;
         std::istringstream parts(line);
-        for (std::string field; std::getline(parts, field, '\t');)
-            fields.push_back(field);
-        if (fields.size() < 4)
-            continue;
+        for (std::string field; std::getline(parts, field, '\t');) fields.push_back(field);
+        if (fields.size() < 4) continue;
         Call call;
         call.function = fields[1];
         call.occurrence = static_cast<DWORD>(std::stoul(fields[2]));
@@ -28,21 +25,17 @@ std::vector<Call> parseCalls(const std::string& log)
     return calls;
 }
 
-MemoryTempDir::MemoryTempDir()
-{
+MemoryTempDir::MemoryTempDir() {
     struct stat st;
-    if (stat("/dev/shm", &st) != 0 || !S_ISDIR(st.st_mode) || access("/dev/shm", W_OK) != 0)
-        return;
+    if (stat("/dev/shm", &st) != 0 || !S_ISDIR(st.st_mode) || access("/dev/shm", W_OK) != 0) return;
     const char* previous = std::getenv("TMPDIR");
     m_hadPrevious = previous != nullptr;
-    if (previous)
-        m_previous = previous;
+    if (previous) m_previous = previous;
     setenv("TMPDIR", "/dev/shm", 1);
     m_set = true;
 }
 
-MemoryTempDir::~MemoryTempDir()
-{
+MemoryTempDir::~MemoryTempDir() {
     if (m_set && m_hadPrevious)
         setenv("TMPDIR", m_previous.c_str(), 1);
     else if (m_set)

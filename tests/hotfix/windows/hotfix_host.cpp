@@ -34,25 +34,21 @@ const WineVersion kWineVersions[] = {{"5.0", L"win2k", 0x400}, {"5.1", L"winxp",
                                      {"6.0", L"vista", 0x200}, {"6.1", L"win7", 0x100},  {"6.2", L"win8", 0},
                                      {"6.3", L"win81", 0},     {"10.0", L"win10", 0}};
 
-const WineVersion* wineVersionOf(const std::string& version)
-{
+const WineVersion* wineVersionOf(const std::string& version) {
     for (const WineVersion& v : kWineVersions)
-        if (version == v.version)
-            return &v;
+        if (version == v.version) return &v;
     return nullptr;
 }
 
 bool exists(const std::string& path) { return GetFileAttributesW(plxW(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void removeTree(const WText& path)
-{
+void removeTree(const WText& path) {
     WIN32_FIND_DATAW data;
     CPLXScopedFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &data));
     if (search.isValid()) {
         do {
             WText name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
+            if (name == L"." || name == L"..") continue;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 removeTree(path + L"\\" + name);
             else
@@ -60,28 +56,23 @@ void removeTree(const WText& path)
         } while (FindNextFileW(search.get(), &data));
         search.reset();  // a directory being searched cannot be removed
     }
-    if (!RemoveDirectoryW(path.c_str()))
-        DeleteFileW(path.c_str());
+    if (!RemoveDirectoryW(path.c_str())) DeleteFileW(path.c_str());
 }
 
-std::vector<std::string> entriesOf(const std::string& folder)
-{
+std::vector<std::string> entriesOf(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAW data;
     CPLXScopedFindHandle search(FindFirstFileW(plxW(folder + "\\*").c_str(), &data));
-    if (!search.isValid())
-        return names;
+    if (!search.isValid()) return names;
     do {
         std::string name = plxNarrow(data.cFileName);
-        if (name != "." && name != "..")
-            names.push_back(name);
+        if (name != "." && name != "..") names.push_back(name);
     } while (FindNextFileW(search.get(), &data));
     return names;
 }
 
 // The product's registry trees in both views: what scenarios create.
-void removeProductKeys()
-{
+void removeProductKeys() {
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         CPLXScopedRegKey software;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_ALL_ACCESS | view, software.out()) != ERROR_SUCCESS)
@@ -91,46 +82,38 @@ void removeProductKeys()
     }
 }
 
-bool setString(HKEY root, const WCHAR* path, const WCHAR* name, const WText& text, REGSAM view)
-{
+bool setString(HKEY root, const WCHAR* path, const WCHAR* name, const WText& text, REGSAM view) {
     CPLXScopedRegKey key;
-    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, key.out(), nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, key.out(), nullptr) != ERROR_SUCCESS)
         return false;
     return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                           static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR))) == ERROR_SUCCESS;
 }
 
-void deleteValue(HKEY root, const WCHAR* path, const WCHAR* name, REGSAM view)
-{
+void deleteValue(HKEY root, const WCHAR* path, const WCHAR* name, REGSAM view) {
     CPLXScopedRegKey key;
     if (RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS | view, key.out()) == ERROR_SUCCESS)
         RegDeleteValueW(key.get(), name);
 }
 
-bool readDword(HKEY root, const WCHAR* path, const WCHAR* name, DWORD& value)
-{
+bool readDword(HKEY root, const WCHAR* path, const WCHAR* name, DWORD& value) {
     DWORD size = sizeof value, type = 0;
     CPLXScopedRegKey key;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, key.out()) != ERROR_SUCCESS)
-        return false;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, key.out()) != ERROR_SUCCESS) return false;
     LSTATUS status = RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
     return status == ERROR_SUCCESS && type == REG_DWORD;
 }
 
-void writeDword(HKEY root, const WCHAR* path, const WCHAR* name, DWORD value)
-{
+void writeDword(HKEY root, const WCHAR* path, const WCHAR* name, DWORD value) {
     CPLXScopedRegKey key;
     if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.out(), nullptr) != ERROR_SUCCESS)
         throw std::runtime_error("cannot set " + plxNarrow(path) + "\\" + plxNarrow(name));
     RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
-bool wineBootRunning()
-{
+bool wineBootRunning() {
     CPLXScopedKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot.isValid())
-        return false;
+    if (!snapshot.isValid()) return false;
     PROCESSENTRY32W entry;
     entry.dwSize = sizeof entry;
     bool found = false;
@@ -143,20 +126,17 @@ bool wineBootRunning()
 // Answers the message boxes of one process, in order, as a person would.
 class BoxAnswerer {
 public:
-    BoxAnswerer(DWORD processId, const std::string& answers) : m_processId(processId)
-    {
+    BoxAnswerer(DWORD processId, const std::string& answers) : m_processId(processId) {
         std::istringstream list(answers);
         for (std::string answer; std::getline(list, answer, ',');) {
             answer.erase(std::remove(answer.begin(), answer.end(), ' '), answer.end());
-            if (!answer.empty())
-                m_answers.push_back(answer);
+            if (!answer.empty()) m_answers.push_back(answer);
         }
     }
 
     // Answers every box of the process that is waiting; false when one is
     // left without an answer.
-    bool answerWaitingBoxes(std::string& screenLog)
-    {
+    bool answerWaitingBoxes(std::string& screenLog) {
         m_log = &screenLog;
         m_stuck = false;
         EnumWindows(&BoxAnswerer::each, reinterpret_cast<LPARAM>(this));
@@ -164,14 +144,12 @@ public:
     }
 
 private:
-    static BOOL CALLBACK each(HWND window, LPARAM self)
-    {
+    static BOOL CALLBACK each(HWND window, LPARAM self) {
         reinterpret_cast<BoxAnswerer*>(self)->answer(window);
         return TRUE;
     }
 
-    void answer(HWND window)
-    {
+    void answer(HWND window) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         WCHAR windowClass[16] = {};
@@ -225,21 +203,17 @@ struct HotfixHost::State {
 
 HotfixHost::HotfixHost() : m_state(new State) {}
 
-HotfixHost::~HotfixHost()
-{
-    if (!m_state->configured)
-        return;
+HotfixHost::~HotfixHost() {
+    if (!m_state->configured) return;
     m_state->loaded.clear();  // unmapped before their folders are cleaned up
     // Whatever the scenario left, the next one starts from the prefix as it was.
     RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaults);
-    if (m_state->hadServicePack)
-        writeDword(HKEY_LOCAL_MACHINE, kWindowsKey, L"CSDVersion", m_state->servicePack);
+    if (m_state->hadServicePack) writeDword(HKEY_LOCAL_MACHINE, kWindowsKey, L"CSDVersion", m_state->servicePack);
     deleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, KEY_WOW64_64KEY);
     DeleteFileW(plxW(kRestartMarker).c_str());
     removeProductKeys();
     removeTree(L"C:\\ProgramData\\Orvane");  // the product's data, its diagnostic log among them
-    for (const std::string& folder : m_state->createdFolders)
-        removeTree(plxW(folder));
+    for (const std::string& folder : m_state->createdFolders) removeTree(plxW(folder));
     for (const auto& kept : m_state->keptEntries) {
         for (const std::string& name : entriesOf(kept.first)) {
             if (std::find(kept.second.begin(), kept.second.end(), name) == kept.second.end())
@@ -248,16 +222,13 @@ HotfixHost::~HotfixHost()
     }
 }
 
-void HotfixHost::setFaults(const std::string& lines)
-{
-    if (!lines.empty())
-        throw std::runtime_error("calls are made to fail on the simulated machine only");
+void HotfixHost::setFaults(const std::string& lines) {
+    if (!lines.empty()) throw std::runtime_error("calls are made to fail on the simulated machine only");
 }
 
 const char* HotfixHost::installerName() { return "plxhotfix.exe"; }
 
-bool HotfixHost::canModel(const HotfixSettings& settings, std::string& reason)
-{
+bool HotfixHost::canModel(const HotfixSettings& settings, std::string& reason) {
     if (!plxIsWine()) {
         reason = "the computer's Windows version is set through Wine";
         return false;
@@ -286,11 +257,9 @@ bool HotfixHost::canModel(const HotfixSettings& settings, std::string& reason)
     return true;
 }
 
-void HotfixHost::describe(const HotfixSettings& settings, TestMachine&)
-{
+void HotfixHost::describe(const HotfixSettings& settings, TestMachine&) {
     std::string reason;
-    if (!canModel(settings, reason))
-        throw std::runtime_error("this host cannot make the computer: " + reason);
+    if (!canModel(settings, reason)) throw std::runtime_error("this host cannot make the computer: " + reason);
     m_state->configured = true;
     // A scenario that ended without its reset must not leak into this one.
     removeProductKeys();
@@ -302,8 +271,7 @@ void HotfixHost::describe(const HotfixSettings& settings, TestMachine&)
     }
 }
 
-void HotfixHost::created(const HotfixSettings& settings, TestMachine&)
-{
+void HotfixHost::created(const HotfixSettings& settings, TestMachine&) {
     const WineVersion* version = wineVersionOf(settings.windowsVersion);
     if (!setString(HKEY_CURRENT_USER, kAppDefaults, L"Version", version->name, 0))
         throw std::runtime_error("cannot set Wine's Windows version for plxhotfix.exe");
@@ -320,8 +288,7 @@ void HotfixHost::created(const HotfixSettings& settings, TestMachine&)
 }
 
 HotfixRun HotfixHost::run(const std::string& installer, const std::string& args, const std::string& cwd,
-                          const std::string& answers)
-{
+                          const std::string& answers) {
     // Wine carries a restart request out with wineboot, which then runs RunOnce.
     DeleteFileW(plxW(kRestartMarker).c_str());
     const WText marker = L"cmd.exe /c echo restarted> " + plxW(kRestartMarker);
@@ -346,7 +313,8 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
         if (!answerer.answerWaitingBoxes(m_state->screenLog) || waited > kLimit) {
             TerminateProcess(installerProcess.get(), 99);
             WaitForSingleObject(installerProcess.get(), INFINITE);
-            result.output = waited > kLimit ? "the installer did not end within a minute" : "a message box had no answer";
+            result.output =
+                waited > kLimit ? "the installer did not end within a minute" : "a message box had no answer";
             break;
         }
     }
@@ -355,26 +323,23 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
     result.exitCode = static_cast<int>(exitCode);
 
     // A restart request started wineboot before the installer ended.
-    for (int i = 0; i < 1500 && wineBootRunning(); ++i)
-        Sleep(20);
-    if (exists(kRestartMarker))
-        m_state->screenLog += plxtext::screenLogExitLine("reboot") + "\n";
+    for (int i = 0; i < 1500 && wineBootRunning(); ++i) Sleep(20);
+    if (exists(kRestartMarker)) m_state->screenLog += plxtext::screenLogExitLine("reboot") + "\n";
     deleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, KEY_WOW64_64KEY);
     DeleteFileW(plxW(kRestartMarker).c_str());
     return result;
 }
 
 std::vector<HotfixRun> HotfixHost::runTogether(const std::string& installer, const std::string& args,
-                                               const std::string& cwd, int count)
-{
+                                               const std::string& cwd, int count) {
     std::vector<CPLXScopedKernelHandle> processes;
     for (int i = 0; i < count; ++i) {
         WText commandLine = L"\"" + plxW(installer) + L"\" " + plxW(args);
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
-        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, plxW(cwd).c_str(),
-                            &startup, &process))
+        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, plxW(cwd).c_str(), &startup,
+                            &process))
             throw std::runtime_error("cannot start " + installer + " (error " + std::to_string(GetLastError()) + ")");
         CPLXScopedKernelHandle thread(process.hThread);
         processes.emplace_back(process.hProcess);

@@ -30,9 +30,12 @@ inline void removeTree(const Text& dir) {
             Text path = dir + plxW("\\") + name;
             const DWORD linkToDirectory = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
             // A link to a directory goes alone, never what its target holds.
-            if ((data.dwFileAttributes & linkToDirectory) == linkToDirectory) RemoveDirectoryW(path.c_str());
-            else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(path);
-            else DeleteFileW(path.c_str());
+            if ((data.dwFileAttributes & linkToDirectory) == linkToDirectory)
+                RemoveDirectoryW(path.c_str());
+            else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree(path);
+            else
+                DeleteFileW(path.c_str());
         } while (FindNextFileW(search.get(), &data));
         search.reset();  // a directory being searched cannot be removed
     }

@@ -179,7 +179,8 @@ TEST_F(CreateFileCase, DeleteOnCloseRemovesTheFile) {
                           FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     ASSERT_TRUE(temp.isValid()) << GetLastError();
     EXPECT_FALSE(File(openWith(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING)).isValid());
-    EXPECT_TRUE(File(openWith(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING)).isValid());
+    EXPECT_TRUE(File(openWith(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING))
+                    .isValid());
     temp.reset();
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(f.c_str()));
 }

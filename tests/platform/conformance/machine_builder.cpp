@@ -24,12 +24,13 @@ std::string machineString(const WCHAR* path, const WCHAR* name, REGSAM view) {
 TEST(MachineBuilder, RegistryViewsFilesAndCleanup) {
     {
         TestMachine m;
-        m.reg("Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PLXBuilderTest]\n"
-              "\"Where\"=\"64-bit view\"\n"
-              "\"Count\"=dword:0000002a\n\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\PLXBuilderTest]\n"
-              "\"Where\"=\"32-bit \\\"view\\\"\"\n")
+        m.reg(
+             "Windows Registry Editor Version 5.00\n\n"
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PLXBuilderTest]\n"
+             "\"Where\"=\"64-bit view\"\n"
+             "\"Count\"=dword:0000002a\n\n"
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\PLXBuilderTest]\n"
+             "\"Where\"=\"32-bit \\\"view\\\"\"\n")
             .file("C:\\plxconformance\\builder\\deep\\file.bin", std::string("a\0b", 3))
             .create();
         // With one view, as on 32-bit Windows, WOW6432Node is just a key.

@@ -83,7 +83,10 @@ TEST_F(ProfileEncoding, NewFileIsAnsiWithQuestionMarksForWhatWindows1252Lacks) {
     Text f = path("new.ini");
     ASSERT_TRUE(WritePrivateProfileStringW(TEXT("Größe"), TEXT("Preis"), TEXT("5 € – 中"), f.c_str()))
         << GetLastError();
-    EXPECT_EQ("[Gr\xF6\xDF" "e]\r\nPreis=5 \x80 \x96 ?\r\n", readFile(f));
+    EXPECT_EQ(
+        "[Gr\xF6\xDF"
+        "e]\r\nPreis=5 \x80 \x96 ?\r\n",
+        readFile(f));
     EXPECT_EQ(Text(TEXT("5 € – ?")), value(f, TEXT("Größe"), TEXT("Preis")));
 }
 
@@ -171,7 +174,7 @@ TEST_F(ProfileRead, CutBuffers) {
         {Value, 10, 9, TEXT("value one|")},
         {Value, 9, 8, TEXT("value on|")},  // cut: size - 1
         {Value, 1, 0, TEXT("|")},
-        {Value, 0, 0, TEXT("#")},  // nothing written
+        {Value, 0, 0, TEXT("#")},                  // nothing written
         {Keys, 16, 14, TEXT("name1|name2|na||")},  // a cut list: size - 2, two nulls
         {Sections, 16, 14, TEXT("Main|main|Empt||")},
         {Entries, 24, 22, TEXT("name1=val1|name2=|name||")},
@@ -215,16 +218,22 @@ TEST_F(ProfileRead, Integers) {
         UINT expected;
     };
     const Row rows[] = {
-        {TEXT("missing"), 5, 5},           {TEXT("missing"), -1, 0xFFFFFFFFu},
-        {TEXT("minus"), 5, 0xFFFFFFFFu},   {TEXT("plus"), 5, 1},
-        {TEXT("wrap"), 5, 1},              {TEXT("lead"), 5, 42},  // the leading digits
-        {TEXT("word"), 5, 0},              {TEXT("blank"), 5, 17},  // no number is 0, not the default
+        {TEXT("missing"), 5, 5},
+        {TEXT("missing"), -1, 0xFFFFFFFFu},
+        {TEXT("minus"), 5, 0xFFFFFFFFu},
+        {TEXT("plus"), 5, 1},
+        {TEXT("wrap"), 5, 1},
+        {TEXT("lead"), 5, 42},  // the leading digits
+        {TEXT("word"), 5, 0},
+        {TEXT("blank"), 5, 17},  // no number is 0, not the default
     };
     Text f = path("n.ini");
-    ASSERT_TRUE(writeFile(f, "[n]\r\nminus=-1\r\nplus=+1\r\nwrap=4294967297\r\nlead=42A94967297\r\n"
-                             "word=B4294967297\r\nblank=  17  \r\n"));
+    ASSERT_TRUE(writeFile(f,
+                          "[n]\r\nminus=-1\r\nplus=+1\r\nwrap=4294967297\r\nlead=42A94967297\r\n"
+                          "word=B4294967297\r\nblank=  17  \r\n"));
     for (const Row& row : rows)
-        EXPECT_EQ(row.expected, GetPrivateProfileIntW(TEXT("N"), row.key, row.fallback, f.c_str())) << plxNarrow(row.key);
+        EXPECT_EQ(row.expected, GetPrivateProfileIntW(TEXT("N"), row.key, row.fallback, f.c_str()))
+            << plxNarrow(row.key);
 }
 
 // Without a section (or key) the number is read from the first section (or key) name.
@@ -264,8 +273,9 @@ TEST_F(ProfileWrite, ChangesTheFirstMatchKeepingItsCase) {
 
 TEST_F(ProfileWrite, DeletesKeysAndSectionsAndReplacesSections) {
     Text f = path("w.ini");
-    ASSERT_TRUE(writeFile(f, "[App1]\r\nkey1=string1\r\nkey2=string2\r\n[App2]\r\nkey4=string4\r\n"
-                             "[App3]\r\nkey5=string5\r\n[App4]\r\nold=1\r\nold2=2\r\n"));
+    ASSERT_TRUE(writeFile(f,
+                          "[App1]\r\nkey1=string1\r\nkey2=string2\r\n[App2]\r\nkey4=string4\r\n"
+                          "[App3]\r\nkey5=string5\r\n[App4]\r\nold=1\r\nold2=2\r\n"));
     struct Step {
         const char* what;
         std::function<BOOL()> call;

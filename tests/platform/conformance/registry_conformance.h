@@ -64,8 +64,7 @@ protected:
     LSTATUS setDword(HKEY key, const WCHAR* name, DWORD number) {
         return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
     }
-    LSTATUS createSub(HKEY parent, const WCHAR* name, ScopedKey& out, DWORD options = 0,
-                      DWORD* disposition = nullptr) {
+    LSTATUS createSub(HKEY parent, const WCHAR* name, ScopedKey& out, DWORD options = 0, DWORD* disposition = nullptr) {
         return RegCreateKeyExW(parent, name, 0, nullptr, options, KEY_ALL_ACCESS | m_view, nullptr, out.out(),
                                disposition);
     }

@@ -25,8 +25,8 @@ TEST_F(RegistryKeys, CreateMakesIntermediateKeysAndReportsDisposition) {
     // A value written through one handle is seen through another.
     ASSERT_EQ(ERROR_SUCCESS, setDword(deep.get(), TEXT("n"), 7));
     DWORD number = 0, size = sizeof number;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(again.get(), TEXT("n"), nullptr, nullptr,
-                                              reinterpret_cast<BYTE*>(&number), &size));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegQueryValueExW(again.get(), TEXT("n"), nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size));
     EXPECT_EQ(7u, number);
 }
 
@@ -63,8 +63,8 @@ TEST_F(RegistryKeys, NamesAreCaseInsensitiveAndKeepTheirCase) {
     EXPECT_TRUE(values[0] == TEXT("ValueName"));
     WCHAR text[8];
     DWORD size = sizeof text;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegQueryValueExW(opened.get(), TEXT("valuename"), nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size));
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(opened.get(), TEXT("valuename"), nullptr, nullptr,
+                                              reinterpret_cast<BYTE*>(text), &size));
     EXPECT_TRUE(WString(text) == TEXT("two"));
 }
 
@@ -90,7 +90,8 @@ TEST_F(RegistryKeys, NamesFoldCaseBeyondAscii) {
         ASSERT_EQ(ERROR_SUCCESS, createSub(key(), n.created, sub));
         ASSERT_EQ(ERROR_SUCCESS, setDword(sub.get(), n.created, 7));
         DWORD number = 0, size = sizeof number;
-        LSTATUS viaOther = RegQueryValueExW(sub.get(), n.other, nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size);
+        LSTATUS viaOther =
+            RegQueryValueExW(sub.get(), n.other, nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size);
         EXPECT_EQ(n.same ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND, viaOther);
         if (!n.same) {
             EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(key(), n.other, 0, KEY_READ, other.out()));
@@ -118,7 +119,8 @@ TEST_F(RegistryKeys, SubKeysEnumerateSortedByName) {
         ASSERT_EQ(ERROR_SUCCESS, createSub(key(), name, sub));
     }
     std::vector<WString> names = subKeyNames(key());
-    std::vector<WString> expected{TEXT("A1"), TEXT("alpha"), TEXT("Bravo"), TEXT("bravo2"), TEXT("Charlie"), TEXT("delta")};
+    std::vector<WString> expected{TEXT("A1"),     TEXT("alpha"),   TEXT("Bravo"),
+                                  TEXT("bravo2"), TEXT("Charlie"), TEXT("delta")};
     EXPECT_TRUE(names == expected);
 }
 
@@ -258,18 +260,15 @@ TEST_F(RegistryKeys, AccessMaskLimitsWhatAHandleMayDo) {
     ScopedKey writeOnly;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, path().c_str(), 0, KEY_WRITE, writeOnly.out()));
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegQueryValueExW(writeOnly.get(), TEXT("v"), nullptr, nullptr, nullptr, &size));
-    EXPECT_EQ(ERROR_ACCESS_DENIED,
-              RegEnumValueW(writeOnly.get(), 0, name, &count, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumValueW(writeOnly.get(), 0, name, &count, nullptr, nullptr, nullptr, nullptr));
     count = 64;
-    EXPECT_EQ(ERROR_ACCESS_DENIED,
-              RegEnumKeyExW(writeOnly.get(), 0, name, &count, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumKeyExW(writeOnly.get(), 0, name, &count, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(ERROR_SUCCESS, setDword(writeOnly.get(), TEXT("v"), 3));
 
     ScopedKey queryOnly;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, path().c_str(), 0, KEY_QUERY_VALUE, queryOnly.out()));
     count = 64;
-    EXPECT_EQ(ERROR_ACCESS_DENIED,
-              RegEnumKeyExW(queryOnly.get(), 0, name, &count, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumKeyExW(queryOnly.get(), 0, name, &count, nullptr, nullptr, nullptr, nullptr));
     count = 64;
     EXPECT_EQ(ERROR_SUCCESS, RegEnumValueW(queryOnly.get(), 0, name, &count, nullptr, nullptr, nullptr, nullptr));
 

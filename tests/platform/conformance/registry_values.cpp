@@ -45,8 +45,8 @@ TEST_F(RegistryValues, DataIsStoredExactlyAsGiven) {
     ASSERT_EQ(ERROR_SUCCESS,
               RegSetValueExW(key(), TEXT("counted"), 0, REG_SZ, reinterpret_cast<const BYTE*>(bareThenNul), bare));
     const WCHAR multi[] = {'a', 0, 'b', 'c', 0, 0};
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegSetValueExW(key(), TEXT("multi"), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi), sizeof multi));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key(), TEXT("multi"), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi),
+                                            sizeof multi));
     const ULONGLONG big = 0x0102030405060708ull;
     ASSERT_EQ(ERROR_SUCCESS,
               RegSetValueExW(key(), TEXT("q"), 0, REG_QWORD, reinterpret_cast<const BYTE*>(&big), sizeof big));

@@ -110,10 +110,10 @@ TEST_F(RegistryViews, EnumerationAndCountsFollowTheView) {
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path().c_str(), 0, nullptr, 0,
                                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, other.out(), nullptr));
     ASSERT_EQ(ERROR_SUCCESS, createSub(key(), TEXT("in32"), a));
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(other.get(), TEXT("in64a"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                             b.out(), nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(other.get(), TEXT("in64b"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                             c.out(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(other.get(), TEXT("in64a"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, b.out(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(other.get(), TEXT("in64b"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, c.out(), nullptr));
     DWORD count32 = 0, count64 = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyW(key(), nullptr, nullptr, nullptr, &count32, nullptr, nullptr, nullptr,
                                               nullptr, nullptr, nullptr, nullptr));
@@ -174,7 +174,8 @@ class RegistrySharedKeys : public ::testing::TestWithParam<ViewedKey> {};
 
 TEST_P(RegistrySharedKeys, AreSeenInBothViews) {
     const ViewedKey& k = GetParam();
-    if (k.wine64Difference && plxIsWine() && plxProcessKind() == PlxProcessKind::X64) GTEST_SKIP() << k.wine64Difference;
+    if (k.wine64Difference && plxIsWine() && plxProcessKind() == PlxProcessKind::X64)
+        GTEST_SKIP() << k.wine64Difference;
     WString path = k.path;
     ScopedKey made;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(k.root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,

@@ -16,7 +16,11 @@ TEST(ResourceStrings, LoadsIntoBuffer) {
     EXPECT_EQ(12, LoadStringW(self(), 104, buffer, 2048));
     EXPECT_EQ("Say \"Hi\"\tnow", plxNarrow(buffer)) << "\"\" is a quote, \\t a tab";
     EXPECT_EQ(5, LoadStringW(self(), 103, buffer, 2048));
-    EXPECT_EQ("Gr\xC3\xBC\xC3\x9F" "e", plxNarrow(buffer)) << "non-ASCII text survives";
+    EXPECT_EQ(
+        "Gr\xC3\xBC\xC3\x9F"
+        "e",
+        plxNarrow(buffer))
+        << "non-ASCII text survives";
 }
 
 TEST(ResourceStrings, LongTextsAndTruncation) {

@@ -46,8 +46,9 @@ TEST(ShellFolders, CommonAppDataOnEachWindowsVersion) {
             EXPECT_EQ(E_FAIL, SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path));
             EXPECT_EQ(0, path[0]);
         }
-        EXPECT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                                         SHGFP_TYPE_CURRENT, path)) << row.version;
+        EXPECT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                         path))
+            << row.version;
         EXPECT_EQ(commonAppData(row.major), Text(path)) << row.version;
         DWORD attributes = GetFileAttributesW(path);
         EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) << row.version;

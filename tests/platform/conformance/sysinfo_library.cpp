@@ -47,7 +47,7 @@ TEST(SysinfoLibrary, ShellQueryByOrdinal) {
     // Value 37: Vista or later.
     EXPECT_EQ(isVersionAtLeast(6, 0), isOS(37) != FALSE);
     EXPECT_EQ(isVersionAtLeast(5, 1), isOS(18) != FALSE);  // OS_XPORGREATER
-    EXPECT_FALSE(isOS(13));                                 // OS_EMBEDDED
+    EXPECT_FALSE(isOS(13));                                // OS_EMBEDDED
     if (plxIsWine()) {
         // Wine answers OS_ANYSERVER with TRUE on every NT system; Windows
         // answers it only on server editions.

@@ -57,11 +57,8 @@ TEST(TokenPrivileges, LookupGivesWindowsLuids) {
         LPCWSTR name;
         DWORD luid;
     } known[] = {
-        {TEXT("SeBackupPrivilege"), 17},
-        {TEXT("SeRestorePrivilege"), 18},
-        {TEXT("SeShutdownPrivilege"), 19},
-        {TEXT("SeChangeNotifyPrivilege"), 23},
-        {TEXT("seshutdownprivilege"), 19},  // names ignore case
+        {TEXT("SeBackupPrivilege"), 17},       {TEXT("SeRestorePrivilege"), 18},  {TEXT("SeShutdownPrivilege"), 19},
+        {TEXT("SeChangeNotifyPrivilege"), 23}, {TEXT("seshutdownprivilege"), 19},  // names ignore case
     };
     for (const Known& k : known) {
         LUID luid = luidOf(k.name);

@@ -49,11 +49,16 @@ struct Expected {
 
 TEST(VersionResources, FixedInfoOfEveryStandInLibrary) {
     const Expected cases[] = {
-        {"plxpwm_ie_com.dll", 0x0008001E, 0x00210001},           {"plxpwm_ie_com_x64.dll", 0x0008001E, 0x00210001},
-        {"8.30.33.0\\plxpwm_ie_com.dll", 0x0008001E, 0x00210000}, {"8.30.33.0\\plxpwm_ie_com_x64.dll", 0x0008001E, 0x00210000},
-        {"8.30.34.0\\plxpwm_ie_com.dll", 0x0008001E, 0x00220000}, {"8.30.34.0\\plxpwm_ie_com_x64.dll", 0x0008001E, 0x00220000},
-        {"8.30.20.0\\plxpwm_ie_com.dll", 0x0008001E, 0x00140000}, {"8.30.20.0\\plxpwm_ie_com_x64.dll", 0x0008001E, 0x00140000},
-        {"0.0.0.0\\plxpwm_ie_com.dll", 0, 0},                     {"0.0.0.0\\plxpwm_ie_com_x64.dll", 0, 0},
+        {"plxpwm_ie_com.dll", 0x0008001E, 0x00210001},
+        {"plxpwm_ie_com_x64.dll", 0x0008001E, 0x00210001},
+        {"8.30.33.0\\plxpwm_ie_com.dll", 0x0008001E, 0x00210000},
+        {"8.30.33.0\\plxpwm_ie_com_x64.dll", 0x0008001E, 0x00210000},
+        {"8.30.34.0\\plxpwm_ie_com.dll", 0x0008001E, 0x00220000},
+        {"8.30.34.0\\plxpwm_ie_com_x64.dll", 0x0008001E, 0x00220000},
+        {"8.30.20.0\\plxpwm_ie_com.dll", 0x0008001E, 0x00140000},
+        {"8.30.20.0\\plxpwm_ie_com_x64.dll", 0x0008001E, 0x00140000},
+        {"0.0.0.0\\plxpwm_ie_com.dll", 0, 0},
+        {"0.0.0.0\\plxpwm_ie_com_x64.dll", 0, 0},
     };
     for (const Expected& c : cases) {
         SCOPED_TRACE(c.file);
@@ -93,7 +98,8 @@ TEST(VersionResources, TranslationAndStrings) {
     EXPECT_EQ(10u, length);  // characters with the terminator
 
     // Names are compared without regard to case.
-    ASSERT_TRUE(VerQueryValueW(block.data.data(), TEXT("\\stringfileinfo\\040904B0\\ORIGINALFILENAME"), &value, &length));
+    ASSERT_TRUE(
+        VerQueryValueW(block.data.data(), TEXT("\\stringfileinfo\\040904B0\\ORIGINALFILENAME"), &value, &length));
     EXPECT_EQ("plxpwm_ie_com_x64.dll", plxNarrow(static_cast<const WCHAR*>(value)));
 
     EXPECT_FALSE(VerQueryValueW(block.data.data(), TEXT("\\StringFileInfo\\040904b0\\NoSuchValue"), &value, &length));
@@ -171,7 +177,8 @@ TEST_F(VersionFiles, RelativeNameIsLookedForAsLoadLibraryLooksForALibrary) {
     Text name = plxW("plxconf_search_") + plxW(std::to_string(GetCurrentProcessId()).c_str()) + plxW(".dll");
     Text beside = programDir + plxW("\\") + name;
     ASSERT_TRUE(CopyFileW(testdata("8.30.33.0\\plxpwm_ie_com.dll").c_str(), beside.c_str(), FALSE)) << GetLastError();
-    ASSERT_TRUE(CopyFileW(testdata("8.30.34.0\\plxpwm_ie_com.dll").c_str(), (m_dir + plxW("\\") + name).c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(testdata("8.30.34.0\\plxpwm_ie_com.dll").c_str(), (m_dir + plxW("\\") + name).c_str(), FALSE));
     WCHAR previous[MAX_PATH];
     DWORD length = GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(length > 0 && length < MAX_PATH);

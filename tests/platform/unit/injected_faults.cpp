@@ -69,8 +69,8 @@ const FaultCase kCases[] = {
     {"RegSetValueExW", "1:1018",
      [](TestMachine&) {
          HKEY key = nullptr;
-         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Faults", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                  nullptr, &key, nullptr));
+         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Faults", 0, nullptr, 0,
+                                                  KEY_ALL_ACCESS, nullptr, &key, nullptr));
          const DWORD value = 7;
          const BYTE* data = reinterpret_cast<const BYTE*>(&value);
          EXPECT_EQ(ERROR_KEY_DELETED, RegSetValueExW(key, u"v", 0, REG_DWORD, data, sizeof value));
@@ -163,9 +163,8 @@ TEST(InjectedFaults, CallsAreCountedPerMachine) {
 
 TEST(InjectedFaults, BadEntryStopsWithAMessage) {
     const std::pair<const char*, const char*> kBad[] = {
-        {"CopyFileX", "1:5"},  {"lstrlenW", "1:5"}, {"CopyFileW", "0:5"},
-        {"CopyFileW", "2"},    {"CopyFileW", "2:0"}, {"Count", "2"},
-        {"CopyFileW", "*:kill"}, {"DeleteFileW", "1:cut"}};
+        {"CopyFileX", "1:5"}, {"lstrlenW", "1:5"}, {"CopyFileW", "0:5"},    {"CopyFileW", "2"},
+        {"CopyFileW", "2:0"}, {"Count", "2"},      {"CopyFileW", "*:kill"}, {"DeleteFileW", "1:cut"}};
     for (const auto& bad : kBad) {
         TestMachine m;
         m.ini("Faults", bad.first, bad.second).create();

@@ -11,8 +11,8 @@ TEST(LoadedFiles, RenamedInAnotherProcessTheFileStaysLoaded) {
     TestMachine m;
     m.file("C:\\ProgramData\\addon.dll", "MZ").ini("Programs", "Loaded", "c:\\programdata\\ADDON.dll").create();
     // The child is the first to read the setting: it pins the file, then renames it.
-    ChildResult child = runChild(
-        [] { return MoveFileExW(u"C:\\ProgramData\\addon.dll", u"C:\\ProgramData\\addon.old", 0) ? 0 : 1; });
+    ChildResult child =
+        runChild([] { return MoveFileExW(u"C:\\ProgramData\\addon.dll", u"C:\\ProgramData\\addon.old", 0) ? 0 : 1; });
     ASSERT_EQ(0, child.exitCode) << child.err;
     EXPECT_FALSE(DeleteFileW(u"C:\\ProgramData\\addon.old"));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());

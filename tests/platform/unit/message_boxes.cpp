@@ -40,9 +40,10 @@ TEST(MessageBoxes, NoAnswerAndNoTerminalFailsTheBox) {
     m.create();
     ChildResult child = runChild([] { return MessageBoxW(nullptr, u"Text", u"Cap", MB_YESNO) == 0 ? 0 : 1; });
     EXPECT_EQ(0, child.exitCode);
-    EXPECT_EQ("MessageBox caption=\"Cap\" text=\"Text\" buttons=YESNO icon=NONE answer=0 error=\"no answer left in "
-              "machine.ini and no terminal\"\n",
-              m.screenLog());
+    EXPECT_EQ(
+        "MessageBox caption=\"Cap\" text=\"Text\" buttons=YESNO icon=NONE answer=0 error=\"no answer left in "
+        "machine.ini and no terminal\"\n",
+        m.screenLog());
 }
 
 TEST(MessageBoxes, EachProcessStartsWithTheFirstAnswer) {
@@ -50,7 +51,8 @@ TEST(MessageBoxes, EachProcessStartsWithTheFirstAnswer) {
     m.ini("Display", "Answers", "no,yes").create();
     for (int run = 0; run < 2; ++run) {
         ChildResult child = runChild([] {
-            return MessageBoxW(nullptr, u"Q", u"C", MB_YESNO) == IDNO && MessageBoxW(nullptr, u"Q", u"C", MB_YESNO) == IDYES
+            return MessageBoxW(nullptr, u"Q", u"C", MB_YESNO) == IDNO &&
+                           MessageBoxW(nullptr, u"Q", u"C", MB_YESNO) == IDYES
                        ? 0
                        : 1;
         });
@@ -62,6 +64,8 @@ TEST(MessageBoxes, NonAsciiTextIsUtf8) {
     TestMachine m;
     m.ini("Display", "Answers", "ok").create();
     MessageBoxW(nullptr, u"Gr\u00fc\u00dfe", u"\u00c4", MB_OK);
-    EXPECT_EQ("MessageBox caption=\"\xC3\x84\" text=\"Gr\xC3\xBC\xC3\x9F" "e\" buttons=OK icon=NONE answer=IDOK\n",
-              m.screenLog());
+    EXPECT_EQ(
+        "MessageBox caption=\"\xC3\x84\" text=\"Gr\xC3\xBC\xC3\x9F"
+        "e\" buttons=OK icon=NONE answer=IDOK\n",
+        m.screenLog());
 }

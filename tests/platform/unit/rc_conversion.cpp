@@ -21,8 +21,8 @@ std::string convert(const std::string& rc, std::string* dirOut = nullptr) {
     std::string dir = mkdtemp(dirTemplate);
     if (dirOut) *dirOut = dir;
     hostWrite(dir + "/in.rc", rc);
-    std::string command = "cmake -DINPUT=" + dir + "/in.rc -DOUTPUT=" + dir + "/out.cpp -P " + converterPath() +
-                          " >" + dir + "/log 2>&1";
+    std::string command =
+        "cmake -DINPUT=" + dir + "/in.rc -DOUTPUT=" + dir + "/out.cpp -P " + converterPath() + " >" + dir + "/log 2>&1";
     int status = std::system(command.c_str());
     std::string out = status == 0 ? hostRead(dir + "/out.cpp") : "<failed>";
     std::filesystem::remove_all(dir);
@@ -56,10 +56,15 @@ TEST(RcConversion, IdsTextsAndEscapes) {
 
 TEST(RcConversion, NonAsciiAndHeaders) {
     std::string dir;
-    std::string out = convert("\xEF\xBB\xBF#include \"ids.h\"\nSTRINGTABLE\n{\n  IDS_GREETING \"Gr\xC3\xBC\xC3\x9F" "e\"\n}\n",
-                              &dir);
+    std::string out = convert(
+        "\xEF\xBB\xBF#include \"ids.h\"\nSTRINGTABLE\n{\n  IDS_GREETING \"Gr\xC3\xBC\xC3\x9F"
+        "e\"\n}\n",
+        &dir);
     EXPECT_TRUE(contains(out, "#include \"" + dir + "/ids.h\"")) << out;
-    EXPECT_TRUE(contains(out, "u\"Gr\xC3\xBC\xC3\x9F" "e\"")) << out;
+    EXPECT_TRUE(contains(out,
+                         "u\"Gr\xC3\xBC\xC3\x9F"
+                         "e\""))
+        << out;
 }
 
 TEST(RcConversion, ScriptWithoutStringsAndBrokenScripts) {

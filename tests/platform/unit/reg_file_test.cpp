@@ -110,8 +110,8 @@ RegTree& machineTree(RegTree& tree) {
 }
 
 TEST(RegFile, ReadsARegeditExportInUtf16AndUtf8) {
-    for (const std::string& bytes :
-         {std::string("\xFF\xFE", 2) + utf16leBytes(kExport), plxNarrow(kExport), std::string("\xEF\xBB\xBF") + plxNarrow(kExport)}) {
+    for (const std::string& bytes : {std::string("\xFF\xFE", 2) + utf16leBytes(kExport), plxNarrow(kExport),
+                                     std::string("\xEF\xBB\xBF") + plxNarrow(kExport)}) {
         RegTree tree;
         RegParseResult result = parseRegText(decodeRegBytes(bytes), machineTree(tree), false);
         EXPECT_TRUE(result.hasHeader);
@@ -160,7 +160,9 @@ TEST(RegFile, WritesRegeditLayoutAndReadsItBackUnchanged) {
 
 TEST(RegFile, ClassesRootKeysAreTheMachinesClasses) {
     RegTree tree;
-    EXPECT_EQ(1u, parseRegText(u"[HKEY_CLASSES_ROOT\\.plx]\n@=\"x\"\n[-HKEY_CLASSES_ROOT]\n", machineTree(tree), false).badLines);
+    EXPECT_EQ(
+        1u,
+        parseRegText(u"[HKEY_CLASSES_ROOT\\.plx]\n@=\"x\"\n[-HKEY_CLASSES_ROOT]\n", machineTree(tree), false).badLines);
     EXPECT_NE(nullptr, valueAt(tree, u"HKEY_LOCAL_MACHINE", u"SOFTWARE\\Classes\\.plx", u""));
 }
 
@@ -172,7 +174,8 @@ TEST(RegFile, LongBinaryWrapsAndSurvives) {
     key->setValue(u"a rather long value name to push the first line", REG_BINARY, data);
     RegTree again;
     parseRegText(formatRegText(tree, false), machineTree(again), false);
-    RegValue* v = again.find(u"HKEY_CURRENT_USER", {u"K"})->findValue(u"a rather long value name to push the first line");
+    RegValue* v =
+        again.find(u"HKEY_CURRENT_USER", {u"K"})->findValue(u"a rather long value name to push the first line");
     ASSERT_NE(nullptr, v);
     EXPECT_EQ(data, v->data);
 }
@@ -219,15 +222,16 @@ TEST(RegFile, EmptyAndHeaderlessFilesLoad) {
 
 TEST(RegFile, BadLinesAreCountedAndSkipped) {
     RegTree tree;
-    RegParseResult result = parseRegText(u"Windows Registry Editor Version 5.00\n"
-                                         u"[HKEY_NOWHERE\\x]\n"
-                                         u"\"lost\"=dword:1\n"
-                                         u"[HKEY_CURRENT_USER\\k]\n"
-                                         u"\"bad\"=dword:123456789\n"
-                                         u"\"alsoBad\"=hex:1,zz\n"
-                                         u"garbage\n"
-                                         u"\"good\"=\"yes\"\n",
-                                         machineTree(tree), false);
+    RegParseResult result = parseRegText(
+        u"Windows Registry Editor Version 5.00\n"
+        u"[HKEY_NOWHERE\\x]\n"
+        u"\"lost\"=dword:1\n"
+        u"[HKEY_CURRENT_USER\\k]\n"
+        u"\"bad\"=dword:123456789\n"
+        u"\"alsoBad\"=hex:1,zz\n"
+        u"garbage\n"
+        u"\"good\"=\"yes\"\n",
+        machineTree(tree), false);
     EXPECT_EQ(5u, result.badLines);
     ASSERT_EQ(5u, result.firstBadLines.size());
     const size_t lines[] = {2, 3, 5, 6, 7};  // each named by its number, with a reason
@@ -247,9 +251,13 @@ TEST(RegFile, KeysDeeperThanWindowsHoldsAreSkipped) {
     for (int i = 0; i < 512; ++i) levels512 += u"\\k";
     for (int i = 0; i < 200000; ++i) levels200000 += u"\\k";
     RegTree tree;
-    RegParseResult result = parseRegText(u"[HKEY_CURRENT_USER" + levels512 + u"]\n\"v\"=\"512\"\n"
-                                         u"[HKEY_CURRENT_USER" + levels512 + u"\\k]\n\"v\"=\"513\"\n"
-                                         u"[HKEY_CURRENT_USER" + levels200000 + u"]\n",
+    RegParseResult result = parseRegText(u"[HKEY_CURRENT_USER" + levels512 +
+                                             u"]\n\"v\"=\"512\"\n"
+                                             u"[HKEY_CURRENT_USER" +
+                                             levels512 +
+                                             u"\\k]\n\"v\"=\"513\"\n"
+                                             u"[HKEY_CURRENT_USER" +
+                                             levels200000 + u"]\n",
                                          machineTree(tree), false);
     EXPECT_EQ(3u, result.badLines);
     ASSERT_NE(nullptr, valueAt(tree, u"HKEY_CURRENT_USER", levels512.substr(1), u"v"));
@@ -261,8 +269,9 @@ TEST(RegFile, KeysDeeperThanWindowsHoldsAreSkipped) {
 // and hex(7) data as ANSI bytes; the registry holds both as UTF-16.
 TEST(RegFile, Regedit4ExportsReadAsWindows1252) {
     RegTree tree;
-    std::string bytes = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\k]\r\n\"n\"=\"caf\xE9 \x80\"\r\n"
-                        "\"e\"=hex(2):25,41,25,80,00\r\n\"m\"=hex(7):61,00,62,00,00\r\n\"b\"=hex:80\r\n";
+    std::string bytes =
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\k]\r\n\"n\"=\"caf\xE9 \x80\"\r\n"
+        "\"e\"=hex(2):25,41,25,80,00\r\n\"m\"=hex(7):61,00,62,00,00\r\n\"b\"=hex:80\r\n";
     RegParseResult result = parseRegText(decodeRegBytes(bytes), machineTree(tree), false);
     EXPECT_TRUE(result.hasHeader);
     EXPECT_EQ(0u, result.badLines);
@@ -285,8 +294,9 @@ TEST(RegFile, Regedit4ExportsReadAsWindows1252) {
 // The changes a recording tree hands over, read onto the tree as it was,
 // give the tree as it became: that is how the journal restores them.
 TEST(RegFile, RecordedChangesReplayToTheSameTree) {
-    const std::u16string start = u"[HKEY_CURRENT_USER\\A]\n\"keep\"=\"1\"\n\"gone\"=dword:2\n"
-                                 u"[HKEY_CURRENT_USER\\A\\Old]\n\"x\"=hex:01\n[HKEY_CURRENT_USER\\B]\n\"v\"=\"b\"\n";
+    const std::u16string start =
+        u"[HKEY_CURRENT_USER\\A]\n\"keep\"=\"1\"\n\"gone\"=dword:2\n"
+        u"[HKEY_CURRENT_USER\\A\\Old]\n\"x\"=hex:01\n[HKEY_CURRENT_USER\\B]\n\"v\"=\"b\"\n";
     RegTree tree, replayed;
     parseRegText(start, machineTree(tree), false);
     parseRegText(start, machineTree(replayed), false);

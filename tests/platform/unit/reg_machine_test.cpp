@@ -42,8 +42,7 @@ DWORD readDword(HKEY root, const WCHAR* path, const WCHAR* name, REGSAM view, LS
     return number;
 }
 
-LSTATUS writeDword(HKEY root, const WCHAR* path, const WCHAR* name, DWORD number, REGSAM view = 0,
-                   DWORD options = 0) {
+LSTATUS writeDword(HKEY root, const WCHAR* path, const WCHAR* name, DWORD number, REGSAM view = 0, DWORD options = 0) {
     HKEY key = nullptr;
     LSTATUS rc = RegCreateKeyExW(root, path, 0, nullptr, options, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
     if (rc != ERROR_SUCCESS) return rc;
@@ -72,8 +71,9 @@ TEST(RegMachine, ExportedFileWithWow6432NodeLoadsAsItStands) {
     EXPECT_EQ("\xFF\xFE", bytes.substr(0, 2));
     std::u16string text = plxsim::decodeRegBytes(bytes);
     EXPECT_EQ(0u, text.find(u"Windows Registry Editor Version 5.00\r\n\r\n"));
-    EXPECT_NE(std::u16string::npos,
-              text.find(u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Orvane\\Logs]\r\n\"Logging\"=dword:00000001\r\n\r\n"));
+    EXPECT_NE(
+        std::u16string::npos,
+        text.find(u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Orvane\\Logs]\r\n\"Logging\"=dword:00000001\r\n\r\n"));
     EXPECT_NE(std::u16string::npos, text.find(u"[HKEY_CURRENT_USER\\Software\\New]\r\n\"n\"=dword:00000005\r\n"));
 }
 
@@ -205,8 +205,9 @@ TEST(RegMachine, ChangesReachRegistryRegWhenTheWriterExits) {
 TEST(RegMachine, LinesNotLoadedAreNamedAndTheirFileKept) {
     TestMachine machine;
     machine.create();
-    const std::string original = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n"
-                                 "\"good\"=dword:00000001\r\n\"bad\"=dword:123456789\r\n";
+    const std::string original =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n"
+        "\"good\"=dword:00000001\r\n\"bad\"=dword:123456789\r\n";
     std::ofstream(machine.dir() + "/registry.reg", std::ios::binary) << original;
     testing::internal::CaptureStderr();
     EXPECT_EQ(1u, readDword(HKEY_CURRENT_USER, TEXT("Software\\K"), TEXT("good"), 0));

@@ -41,9 +41,12 @@ TEST(SysinfoMachine, VersionsWithTheirBuildsAndServicePacks) {
         const char* servicePack;
         WORD servicePackMajor;
     } cases[] = {
-        {"6.1", 6, 1, 7601, "Service Pack 1", 1}, {"6.0", 6, 0, 6002, "Service Pack 2", 2},
-        {"5.1", 5, 1, 2600, "Service Pack 3", 3}, {"5.2", 5, 2, 3790, "Service Pack 2", 2},
-        {"6.2", 6, 2, 9200, "", 0},               {"10.0", 10, 0, 19045, "", 0},
+        {"6.1", 6, 1, 7601, "Service Pack 1", 1},
+        {"6.0", 6, 0, 6002, "Service Pack 2", 2},
+        {"5.1", 5, 1, 2600, "Service Pack 3", 3},
+        {"5.2", 5, 2, 3790, "Service Pack 2", 2},
+        {"6.2", 6, 2, 9200, "", 0},
+        {"10.0", 10, 0, 19045, "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.version);

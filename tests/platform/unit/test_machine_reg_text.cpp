@@ -49,7 +49,9 @@ TEST(TestMachineRegText, KeysAndValueKinds) {
 }
 
 TEST(TestMachineRegText, NonAsciiText) {
-    std::vector<PlxRegTextKey> keys = plxParseRegText("[HKEY_CURRENT_USER\\Software\\T]\n\"N\"=\"Gr\xC3\xBC\xC3\x9F" "e\"\n");
+    std::vector<PlxRegTextKey> keys = plxParseRegText(
+        "[HKEY_CURRENT_USER\\Software\\T]\n\"N\"=\"Gr\xC3\xBC\xC3\x9F"
+        "e\"\n");
     ASSERT_EQ(1u, keys.size());
     EXPECT_EQ((std::vector<uint8_t>{'G', 0, 'r', 0, 0xFC, 0, 0xDF, 0, 'e', 0, 0, 0}), keys[0].values[0].data);
 }

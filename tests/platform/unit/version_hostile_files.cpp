@@ -83,7 +83,8 @@ Layout layoutOf(const std::string& b) {
 class HostileFiles : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
-        std::u16string source = std::u16string(PLX_TESTDATA_DIR) + u"\\" + std::u16string(GetParam(), GetParam() + std::strlen(GetParam()));
+        std::u16string source =
+            std::u16string(PLX_TESTDATA_DIR) + u"\\" + std::u16string(GetParam(), GetParam() + std::strlen(GetParam()));
         m_original = readHost(hostPathOf(source));
         ASSERT_GT(m_original.size(), 1024u);
         ASSERT_EQ(u16(m_original, 0), 0x5A4D);
@@ -160,7 +161,8 @@ TEST_P(HostileFiles, RandomByteChanges) {
         int changes = 1 + static_cast<int>(random() % 4);
         for (int i = 0; i < changes; ++i) {
             // Mostly the headers and the resources, where the offsets are.
-            size_t at = random() % 2 ? random() % 0x200 : m_layout.rsrcRaw + random() % (bytes.size() - m_layout.rsrcRaw);
+            size_t at =
+                random() % 2 ? random() % 0x200 : m_layout.rsrcRaw + random() % (bytes.size() - m_layout.rsrcRaw);
             bytes[at] = static_cast<char>(random());
         }
         DWORD size = sizeOf(bytes);
@@ -187,7 +189,7 @@ TEST_P(HostileFiles, HeadersPointingOutside) {
 
     b = m_original;
     put16(b, m_layout.rootDirectory + 14, 0xFFFF);  // entries far past the directory
-    put32(b, m_layout.versionEntry, 3);           // and the real one no longer RT_VERSION
+    put32(b, m_layout.versionEntry, 3);             // and the real one no longer RT_VERSION
     EXPECT_EQ(0u, sizeOf(b, &error));
     EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_DATA_NOT_FOUND), error);
 
