@@ -511,6 +511,26 @@ std::string withoutVersionResource(std::string bytes) {
 
 const char* const kBak = "plxpwm_ie_com.dll.bak";
 
+// The demo computer (x64) or its x86 twin with the installed libraries free
+// or loaded by a running browser, as a table row prepares it; false, with
+// the reason, where the Windows host cannot model it.
+template <class Case>
+bool tableMachine(HotfixMachine& m, const Case& c, bool bLoaded, std::string& reason) {
+    m.windows("6.1", c.bX64).loadedByBrowser(bLoaded);
+    if (!HotfixHost::canModel(m.settings(), reason)) return false;
+    if (c.bX64)
+        demoMachine(m);
+    else
+        machine32(m, kOldVersion, kOldVersion);
+    c.prepare(m);
+    return true;
+}
+
+template <class Case>
+std::string freeOrLoaded(const ::testing::TestParamInfo<std::tuple<Case, bool>>& info) {
+    return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "_Loaded" : "_Free");
+}
+
 // A computer that a package or a registration keeps from being patched.
 struct RefusedCase {
     const char* name;
@@ -568,10 +588,6 @@ const RefusedCase kRefusedCases[] = {
 };
 
 class HotfixRefused : public ::testing::TestWithParam<std::tuple<RefusedCase, bool>> {};
-
-std::string refusedName(const ::testing::TestParamInfo<std::tuple<RefusedCase, bool>>& info) {
-    return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "_Loaded" : "_Free");
-}
 }  // namespace
 
 // Nothing changes, the failure is shown and logged, and nothing is recorded:
@@ -582,14 +598,8 @@ TEST_P(HotfixRefused, ChangesNothingAndSaysWhichLibrary) {
     if (bReadOnlyBackup && plxIsWine())
         GTEST_SKIP() << "Wine's MoveFileExW replaces a read-only file, where Windows refuses";
     HotfixMachine m;
-    m.windows("6.1", c.bX64).loadedByBrowser(std::get<1>(GetParam()));
     std::string reason;
-    if (!HotfixHost::canModel(m.settings(), reason)) GTEST_SKIP() << reason;
-    if (c.bX64)
-        demoMachine(m);
-    else
-        machine32(m, kOldVersion, kOldVersion);
-    c.prepare(m);
+    if (!tableMachine(m, c, std::get<1>(GetParam()), reason)) GTEST_SKIP() << reason;
     m.answers("ok").create();
     if (bReadOnlyBackup) {
         ASSERT_TRUE(SetFileAttributesW(plxW(at(kDirX86, kBak)).c_str(), FILE_ATTRIBUTE_READONLY));
@@ -614,7 +624,8 @@ TEST_P(HotfixRefused, ChangesNothingAndSaysWhichLibrary) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HotfixRefused,
-                         ::testing::Combine(::testing::ValuesIn(kRefusedCases), ::testing::Bool()), refusedName);
+                         ::testing::Combine(::testing::ValuesIn(kRefusedCases), ::testing::Bool()),
+                         freeOrLoaded<RefusedCase>);
 
 namespace {
 // Registrations and package places that Windows allows: the patch applies as on the demo computer.
@@ -646,10 +657,6 @@ const PathCase kPathCases[] = {
 };
 
 class HotfixPaths : public ::testing::TestWithParam<std::tuple<PathCase, bool>> {};
-
-std::string pathName(const ::testing::TestParamInfo<std::tuple<PathCase, bool>>& info) {
-    return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "_Loaded" : "_Free");
-}
 }  // namespace
 
 TEST_P(HotfixPaths, PatchEveryLibraryInItsPlace) {
@@ -657,14 +664,8 @@ TEST_P(HotfixPaths, PatchEveryLibraryInItsPlace) {
     if (std::string(c.name) == "PackageOnANetworkShare" && !PLX_SIMULATED_MACHINE)
         GTEST_SKIP() << "Wine reaches no network share";
     HotfixMachine m;
-    m.windows("6.1", c.bX64).loadedByBrowser(std::get<1>(GetParam()));
     std::string reason;
-    if (!HotfixHost::canModel(m.settings(), reason)) GTEST_SKIP() << reason;
-    if (c.bX64)
-        demoMachine(m);
-    else
-        machine32(m, kOldVersion, kOldVersion);
-    c.prepare(m);
+    if (!tableMachine(m, c, std::get<1>(GetParam()), reason)) GTEST_SKIP() << reason;
     m.answers("no").create();
     HotfixRun run = m.run();
     EXPECT_EQ(run.exitCode, 0) << run.output;
@@ -679,7 +680,7 @@ TEST_P(HotfixPaths, PatchEveryLibraryInItsPlace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HotfixPaths, ::testing::Combine(::testing::ValuesIn(kPathCases), ::testing::Bool()),
-                         pathName);
+                         freeOrLoaded<PathCase>);
 
 // A run that a crash or a power loss stopped halfway is completed by the next.
 TEST_F(HotfixX64, HalfPatchedComputerIsCompletedAndRecorded) {
