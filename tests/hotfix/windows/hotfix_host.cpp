@@ -187,6 +187,22 @@ private:
     std::string* m_log = nullptr;
     bool m_stuck = false;
 };
+// The installer started in cwd with args; its process (the thread's handle is
+// not kept) and, where asked, its id.
+CPLXScopedKernelHandle startInstaller(const std::string& installer, const std::string& args, const std::string& cwd,
+                                      DWORD* processId = nullptr) {
+    WText commandLine = L"\"" + plxW(installer) + L"\"" + (args.empty() ? WText() : L" " + plxW(args));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, plxW(cwd).c_str(), &startup,
+                        &process))
+        throw std::runtime_error("cannot start " + installer + " (error " + std::to_string(GetLastError()) + ")");
+    const CPLXScopedKernelHandle thread(process.hThread);
+    if (processId) *processId = process.dwProcessId;
+    return CPLXScopedKernelHandle(process.hProcess);
+}
+
 }  // namespace
 
 struct HotfixHost::State {
@@ -295,17 +311,11 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
     if (!setString(HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceValue, marker, KEY_WOW64_64KEY))
         throw std::runtime_error("cannot register the restart marker");
 
-    WText commandLine = L"\"" + plxW(installer) + L"\"" + (args.empty() ? WText() : L" " + plxW(args));
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, plxW(cwd).c_str(), &startup,
-                        &process))
-        throw std::runtime_error("cannot start " + installer + " (error " + std::to_string(GetLastError()) + ")");
-    CPLXScopedKernelHandle installerProcess(process.hProcess), thread(process.hThread);
+    DWORD processId = 0;
+    const CPLXScopedKernelHandle installerProcess = startInstaller(installer, args, cwd, &processId);
 
     HotfixRun result;
-    BoxAnswerer answerer(process.dwProcessId, answers);
+    BoxAnswerer answerer(processId, answers);
     const DWORD kStep = 20, kLimit = 60000;
     DWORD waited = 0;
     while (WaitForSingleObject(installerProcess.get(), kStep) == WAIT_TIMEOUT) {
@@ -333,17 +343,7 @@ HotfixRun HotfixHost::run(const std::string& installer, const std::string& args,
 std::vector<HotfixRun> HotfixHost::runTogether(const std::string& installer, const std::string& args,
                                                const std::string& cwd, int count) {
     std::vector<CPLXScopedKernelHandle> processes;
-    for (int i = 0; i < count; ++i) {
-        WText commandLine = L"\"" + plxW(installer) + L"\" " + plxW(args);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, plxW(cwd).c_str(), &startup,
-                            &process))
-            throw std::runtime_error("cannot start " + installer + " (error " + std::to_string(GetLastError()) + ")");
-        CPLXScopedKernelHandle thread(process.hThread);
-        processes.emplace_back(process.hProcess);
-    }
+    for (int i = 0; i < count; ++i) processes.push_back(startInstaller(installer, args, cwd));
     std::vector<HotfixRun> results;
     for (const CPLXScopedKernelHandle& process : processes) {
         HotfixRun result;
